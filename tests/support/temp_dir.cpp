@@ -1,0 +1,87 @@
+#include "support/temp_dir.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace kv9::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  std::random_device rd;
+  for (;;) {
+    path_ = fs::temp_directory_path() /
+            ("kv9test-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
+             std::to_string(rd() % 100000));
+    if (fs::create_directory(path_)) break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+namespace {
+std::string shell_quote(const std::string& s) {
+  std::ostringstream q;
+  q << '\'';
+  for (char c : s) {
+    if (c == '\'') q << "'\\''";
+    else q << c;
+  }
+  q << '\'';
+  return q.str();
+}
+}  // namespace
+
+RunResult run_program(const fs::path& cwd, const std::string& program,
+                      const std::vector<std::string>& args) {
+  std::ostringstream c;
+  c << "cd " << shell_quote(cwd.string()) << " && " << shell_quote(program);
+  for (const auto& a : args) c << ' ' << shell_quote(a);
+  c << " 2>&1";
+  const std::string cmd = c.str();
+  RunResult r;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) throw std::runtime_error("popen failed: " + cmd);
+  char buf[65536];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
+  int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+RunResult run_tool(const fs::path& cwd, const std::string& tool,
+                   const std::vector<std::string>& args) {
+  return run_program(cwd, (fs::path(KV9_BIN_DIR) / tool).string(), args);
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write_file(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool have_program(const std::string& name) {
+  std::string cmd = "command -v " + name + " >/dev/null 2>&1";
+  return std::system(cmd.c_str()) == 0;
+}
+
+}  // namespace kv9::test

@@ -1,0 +1,1 @@
+int kv9_builder_placeholder;
