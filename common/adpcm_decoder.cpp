@@ -6,7 +6,9 @@ namespace kv9 {
 namespace {
 
 // Sign-extends a 4-bit value: nibbles 8..15 stand for -8..-1.
-inline int32_t nibble_value(int32_t n) { return n >= 8 ? n - 16 : n; }
+inline int32_t nibble_value(int32_t n) {
+  return n >= 8 ? n - 16 : n;
+}
 
 struct BlockParams {
   int32_t k0;

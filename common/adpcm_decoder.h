@@ -51,7 +51,9 @@ struct DecoderHistory {
   std::array<ChannelHistory, kDecoderChannels> channel{};
 };
 
-inline void reset_history(DecoderHistory& h) { h = DecoderHistory{}; }
+inline void reset_history(DecoderHistory& h) {
+  h = DecoderHistory{};
+}
 
 // Decodes one block with one channel's history into that channel's value of 28 stereo pairs
 // (pairs[2t + channel]); the other channel's values are left untouched.

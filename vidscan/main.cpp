@@ -1,1 +1,40 @@
-int main() { return 0; }
+// vidscan: finds every movie in a disc image and merges their addresses into "kv9cdadr.ini".
+#include "common/command_line.h"
+#include "common/image_stream.h"
+#include "common/movie_table.h"
+#include "vidscan/address_file_update.h"
+#include "vidscan/scan_image.h"
+
+namespace {
+
+constexpr const char* kUsage = "USAGE:vidscan D:kv9disc?.img\n";
+
+struct ScannerRun {
+  kv9::MovieTables tables;
+  kv9::ImageStream image;
+  int disc = 0;
+};
+
+ScannerRun run;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kv9;
+  if (argc < 2) {
+    print_usage(kUsage);
+    return kExitUsage;
+  }
+  if (handle_info_option(argv[1], kUsage)) return kExitOk;
+
+  reload_address_file(run.tables);
+  if (!check_image_name(argv[1], run.disc)) {
+    print_usage(kUsage);
+    return kExitUsage;
+  }
+  const ScanOutcome outcome = scan_image(run.tables, run.disc, argv[1], run.image);
+  // The address file is written also when the image could not be read: it then holds what was
+  // loaded.
+  const bool written = write_address_file(run.tables);
+  return (outcome == ScanOutcome::kScanned && written) ? kExitOk : kExitFailure;
+}

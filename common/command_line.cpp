@@ -1,0 +1,86 @@
+#include "common/command_line.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/movie_table.h"
+#include "common/number_scan.h"
+
+namespace kv9 {
+namespace {
+
+inline constexpr std::size_t kImageNameLength = 12;   // "kv9disc" digit ".img"
+inline constexpr std::size_t kDiscDigitPosition = 7;  // within those 12 characters
+inline constexpr std::size_t kRangeScanLimit = 255;   // characters examined for the "-"
+
+}  // namespace
+
+void print_banner() {
+  std::printf("\nkv9tools - movie tools for the Karvelon Tidewater disc images\n");
+  std::printf("documentation: README.md and the man pages of the kv9tools project\n\n");
+}
+
+void print_usage(const char* usage_line) {
+  print_banner();
+  std::fputs(usage_line, stdout);
+  std::fflush(stdout);
+}
+
+bool handle_info_option(const char* arg, const char* usage_line) {
+  if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
+    print_usage(usage_line);
+    return true;
+  }
+  if (std::strcmp(arg, "--version") == 0) {
+    std::printf("kv9tools %s\n", KV9_VERSION);
+    return true;
+  }
+  return false;
+}
+
+bool check_image_name(const char* path, int& disc) {
+  // Only the last 12 characters count, however long the path is.
+  const std::size_t n = std::strlen(path);
+  if (n < kImageNameLength) return false;
+  const char* name = path + n - kImageNameLength;
+  if (std::strncmp(name, "kv9disc", kDiscDigitPosition) != 0) return false;
+  if (std::strcmp(name + kDiscDigitPosition + 1, ".img") != 0) return false;
+  const char digit = name[kDiscDigitPosition];
+  if (digit < '1' || digit > '0' + kDiscCount) return false;
+  disc = digit - '0';
+  return true;
+}
+
+MovieRange full_movie_range(int disc) {
+  return {0, static_cast<int32_t>(movie_count[disc]) - 1};
+}
+
+bool parse_movie_range(const char* text, int disc, MovieRange& range) {
+  // The first "-", line feed or end among the first 255 characters decides the form.
+  std::size_t i = 0;
+  while (i < kRangeScanLimit && text[i] != '\0' && text[i] != '\n' && text[i] != '-') ++i;
+  if (i == kRangeScanLimit) return false;
+
+  int32_t first = 0;
+  int32_t last = 0;
+  const char* p = text;
+  if (text[i] != '-') {
+    if (!scan_decimal(p, first)) return false;
+    last = first;
+  } else {
+    // "%d-%d": the "-" must follow the first number at once.
+    if (!scan_decimal(p, first) || *p != '-') return false;
+    ++p;
+    if (!scan_decimal(p, last)) return false;
+  }
+
+  const int32_t count = static_cast<int32_t>(movie_count[disc]);
+  if (first < 0) first = 0;
+  if (first >= count) first = count - 1;
+  if (static_cast<uint32_t>(last) >= static_cast<uint32_t>(count)) last = count - 1;
+  if (last < first) last = first;
+  range = {first, last};
+  return true;
+}
+
+}  // namespace kv9

@@ -1,0 +1,40 @@
+// Banner and usage text, the image-name check and the movie range argument.
+#pragma once
+
+#include <cstdint>
+
+namespace kv9 {
+
+// Exit statuses of every tool.
+inline constexpr int kExitOk = 0;       // the run did all it was asked
+inline constexpr int kExitFailure = 1;  // an image, output or address file failed
+inline constexpr int kExitUsage = 2;    // missing or invalid arguments
+
+// Prints the two banner lines, framed by line feeds.
+void print_banner();
+// Prints the banner, then the tool's usage line (which ends with its own line feed).
+void print_usage(const char* usage_line);
+
+// Handles "-h" or "--help" (banner and usage) and "--version" as the first argument; returns
+// true when it did, and the tool then ends with status 0.
+bool handle_info_option(const char* arg, const char* usage_line);
+
+// Checks that the last 12 characters of the image path are "kv9disc", a digit 1 to 4 and
+// ".img" (case-sensitive). On success sets `disc` and returns true.
+bool check_image_name(const char* path, int& disc);
+
+// The ids of the movies to extract, within one disc's movie table: first_id <= last_id.
+struct MovieRange {
+  int32_t first_id = 0;
+  int32_t last_id = 0;
+};
+
+// The whole movie table of a disc.
+MovieRange full_movie_range(int disc);
+
+// Parses "n" or "n-m" and clamps the ids to the disc's movie table. Returns false, leaving
+// `range` unchanged, when the argument lacks a number its form needs or a number does not fit
+// 32 bits.
+bool parse_movie_range(const char* text, int disc, MovieRange& range);
+
+}  // namespace kv9

@@ -1,0 +1,41 @@
+#include "common/frame_reader.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace kv9 {
+
+inline constexpr std::size_t kTagBytes = 3;
+
+void read_movie_frame(ImageStream& image, ProgressMeter& meter, SourceFrame& frame) {
+  // The whole frame is read at once; the marks come out exactly as if it were read sector by
+  // sector, since nothing else is printed in between.
+  read_image(image, frame.data(), frame.size());
+  for (std::size_t s = 0; s < kFrameSectors; ++s) advance_progress(meter);
+  check_frame_headers(frame);
+}
+
+void check_frame_headers(const SourceFrame& frame) {
+  bool printed = false;
+  if (std::memcmp(frame_sector(frame, kSmnSector), "SMN", kTagBytes) != 0) {
+    std::fputs("SMN Error", stdout);
+    printed = true;
+  }
+  if (std::memcmp(frame_sector(frame, kSmrSector), "SMR", kTagBytes) != 0) {
+    std::fputs("SMR Error", stdout);
+    printed = true;
+  }
+  for (std::size_t j = 0; j < kSmjSectors; ++j) {
+    if (std::memcmp(frame_sector(frame, kFirstSmjSector + j), "SMJ", kTagBytes) != 0) {
+      std::printf("SMJ Error(%d)", static_cast<int>(j));
+      printed = true;
+    }
+  }
+  if (printed) std::fflush(stdout);
+}
+
+void skip_movie(ImageStream& image, uint32_t frames) {
+  skip_image(image, uint64_t{frames} * kFrameBytes);
+}
+
+}  // namespace kv9

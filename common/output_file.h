@@ -1,0 +1,40 @@
+// A buffered output file that remembers whether any write failed, so a full disk or an I/O
+// error is reported instead of passing for a complete file.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace kv9 {
+
+inline constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 18;
+inline constexpr std::size_t kOutputNameBytes = 64;
+
+struct OutputFile {
+  std::FILE* file = nullptr;
+  std::array<char, kOutputNameBytes> name{};
+  std::array<char, kOutputBufferBytes> buffer;
+};
+
+// Creates or truncates the file ("wb"). Returns false when it cannot be created.
+bool open_output(OutputFile& out, const char* name);
+
+void put_bytes(OutputFile& out, const void* data, std::size_t n);
+void put_zeros(OutputFile& out, std::size_t n);
+
+// Closes the file; returns false when any write or the close itself failed.
+bool close_output(OutputFile& out);
+
+// Little-endian field writers for headers built in memory.
+inline void put_le16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void put_le32(uint8_t* p, uint32_t v) {
+  put_le16(p, v);
+  put_le16(p + 2, v >> 16);
+}
+
+}  // namespace kv9

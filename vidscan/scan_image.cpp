@@ -1,0 +1,243 @@
+#include "vidscan/scan_image.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "common/layout.h"
+
+namespace kv9 {
+namespace {
+
+// The 8-byte headers of a movie's first frame, sectors 0, 1 and 2, as little-endian words.
+constexpr uint64_t header_word(const char (&h)[9]) {
+  uint64_t w = 0;
+  for (int i = 7; i >= 0; --i) w = (w << 8) | static_cast<uint8_t>(h[i]);
+  return w;
+}
+inline constexpr uint64_t kSmnSignature = header_word("SMN\x01\x00\x09\x00\x00");
+inline constexpr uint64_t kSmrSignature = header_word("SMR\x01\x01\x09\x00\x00");
+inline constexpr uint64_t kSmjSignature = header_word("SMJ\x01\x02\x09\x00\x00");
+inline constexpr uint64_t kSixBytes = 0xFFFF'FFFF'FFFFull;  // header without bytes 6-7
+
+// Distances between the headers the scan looks at.
+inline constexpr uint64_t kRestOfSector = kSectorSize - kSectorHeaderBytes;
+inline constexpr uint64_t kHeaderStep = kRestOfSector + kSectorHeaderBytes;
+inline constexpr uint64_t kFirstFrameBackOff = 2 * kSectorSize + kSectorHeaderBytes;
+inline constexpr uint64_t kRestOfFirstFrame = 7 * kSectorSize + kRestOfSector;
+inline constexpr uint64_t kRestOfFrame = kFrameBytes - kSectorHeaderBytes;
+static_assert(kHeaderStep == 2048 && kFirstFrameBackOff == 4104);
+static_assert(kRestOfFirstFrame == 16376 && kRestOfFrame == 20472);
+static_assert(kFirstFrameBackOff + kRestOfFirstFrame == kFrameBytes);
+
+// Console marks: a dot every 512 KiB of search, the position every 16 MiB; a star every 16
+// frames of a walk, a line break every 512.
+inline constexpr uint64_t kDotEvery = 0x80000;
+inline constexpr uint64_t kPositionEvery = 0x1000000;
+inline constexpr uint32_t kStarEvery = 16;
+inline constexpr uint32_t kStarLineEvery = 512;
+
+inline uint64_t load_word(const uint8_t* p) {
+  uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;  // the image is read on a little-endian machine: byte 0 is the low byte
+}
+
+enum class Step { kSearch, kFirstFrameCheck, kFrameWalk, kEnd };
+
+// Marks of one Progress step at a counter value.
+void progress_marks_at(uint64_t counter) {
+  if (counter % kDotEvery != 0) return;
+  std::putchar('.');
+  if (counter % kPositionEvery == 0) std::printf("0x%08" PRIX64 "\n", counter);
+  std::fflush(stdout);
+}
+
+// Marks of the Progress steps at every counter value in (from, to].
+void progress_marks_between(uint64_t from, uint64_t to) {
+  for (uint64_t m = (from / kDotEvery + 1) * kDotEvery; m <= to; m += kDotEvery) {
+    progress_marks_at(m);
+  }
+}
+
+// After a failed comparison: marks, then End at the end of the image, else the search.
+Step progress(const ScanState& st, const ImageStream& image) {
+  progress_marks_at(st.counter);
+  return image.ended ? Step::kEnd : Step::kSearch;
+}
+
+void read_header(ScanState& st, ImageStream& image) {
+  uint8_t h[kSectorHeaderBytes];
+  read_image(image, h, sizeof h);
+  st.window = load_word(h);
+  st.counter += sizeof h;
+}
+
+// Passes over bytes that no comparison looks at.
+void skip(ScanState& st, ImageStream& image, uint64_t n) {
+  skip_image(image, n);
+  st.counter += n;
+}
+
+// The byte-by-byte search for the SMN signature, done over whole blocks: every candidate
+// position is compared in order, and the marks of every failed comparison are printed, exactly
+// as a search that slides its window one byte per read.
+Step search(ScanState& st, ImageStream& image) {
+  const uint8_t* data;
+  // Candidates that still overlap the window: its last 7 bytes and the next 7 of the image.
+  {
+    uint8_t joined[2 * (kSectorHeaderBytes - 1)];
+    const uint64_t w = st.window;
+    for (std::size_t i = 0; i + 1 < kSectorHeaderBytes; ++i)
+      joined[i] = uint8_t(w >> (8 * (i + 1)));
+    const std::size_t got = peek_image(image, kSectorHeaderBytes - 1, data);
+    const std::size_t ahead = got < kSectorHeaderBytes - 1 ? got : kSectorHeaderBytes - 1;
+    std::memcpy(joined + 7, data, ahead);
+    std::memset(joined + 7 + ahead, kPastEndByte, kSectorHeaderBytes - 1 - ahead);
+    for (std::size_t o = 0; o + 1 < kSectorHeaderBytes; ++o) {
+      if (load_word(joined + o) == kSmnSignature) {
+        progress_marks_between(st.counter, st.counter + o);
+        consume_image(image, o + 1);
+        st.counter += o + 1;
+        st.window = kSmnSignature;
+        return Step::kFirstFrameCheck;
+      }
+    }
+  }
+  // Candidates wholly ahead in the image.
+  for (;;) {
+    const std::size_t avail = peek_image(image, kSectorHeaderBytes, data);
+    if (avail < kSectorHeaderBytes) {
+      // The image ends within 8 bytes: no candidate left can match. Read on to the first
+      // byte past the end, which sets the end indicator.
+      progress_marks_between(st.counter, st.counter + avail);
+      consume_image(image, avail);
+      st.counter += avail;
+      uint8_t past;
+      read_image(image, &past, 1);
+      st.window = (st.window >> 8) | (uint64_t{past} << 56);
+      st.counter += 1;
+      return progress(st, image);
+    }
+    const std::size_t limit = avail - (kSectorHeaderBytes - 1);
+    std::size_t i = 0;
+    for (;;) {
+      const void* hit = std::memchr(data + i, 'S', limit - i);
+      if (hit == nullptr) break;
+      i = static_cast<std::size_t>(static_cast<const uint8_t*>(hit) - data);
+      if (load_word(data + i) == kSmnSignature) {
+        progress_marks_between(st.counter, st.counter + i + 7);
+        consume_image(image, i + kSectorHeaderBytes);
+        st.counter += i + kSectorHeaderBytes;
+        st.window = kSmnSignature;
+        return Step::kFirstFrameCheck;
+      }
+      if (++i == limit) break;
+    }
+    progress_marks_between(st.counter, st.counter + limit);
+    consume_image(image, limit);
+    st.counter += limit;
+  }
+}
+
+void record_movie(const ScanState& st, MovieTables& tables, int disc) {
+  std::printf(" Found! ID=%d: 0x%08lX, 0x%X frame", st.next_id,
+              static_cast<unsigned long>(st.start), st.frames);
+  if (st.next_id < static_cast<int32_t>(movie_count[disc])) {
+    tables.movie_address[disc][st.next_id] = st.start;
+    tables.movie_frames[disc][st.next_id] = st.frames;
+  } else {
+    std::printf(" (not stored: disc %d has %d movie ids)", disc,
+                static_cast<int>(movie_count[disc]));
+  }
+  std::fflush(stdout);
+}
+
+// The window holds the SMN header of a candidate first frame; the counter stands after it.
+Step first_frame_check(ScanState& st, ImageStream& image) {
+  skip(st, image, kRestOfSector);
+  read_header(st, image);
+  if (st.window != kSmrSignature) return progress(st, image);
+  skip(st, image, kRestOfSector);
+  read_header(st, image);
+  if (st.window != kSmjSignature) return progress(st, image);
+  st.start = static_cast<uint32_t>(st.counter - kFirstFrameBackOff);
+  skip(st, image, kRestOfFirstFrame);
+  st.frames = 1;
+  std::putchar('\n');
+  return Step::kFrameWalk;
+}
+
+// The counter stands at the start of the frame that may continue the current movie.
+Step frame_walk(ScanState& st, ImageStream& image, MovieTables& tables, int disc) {
+  for (;;) {
+    if (image.ended) {
+      record_movie(st, tables, disc);
+      return Step::kEnd;
+    }
+    read_header(st, image);
+    if (st.window == kSmnSignature) {
+      // A frame with bytes 6-7 zero opens the next movie.
+      record_movie(st, tables, disc);
+      st.next_id += 1;
+      return Step::kFirstFrameCheck;
+    }
+    if ((st.window & kSixBytes) != (kSmnSignature & kSixBytes)) {
+      record_movie(st, tables, disc);
+      st.next_id += 1;
+      return Step::kSearch;
+    }
+    st.frames += 1;
+    if (st.frames % kStarEvery == 0) {
+      std::putchar('*');
+      if (st.frames % kStarLineEvery == 0) std::putchar('\n');
+      std::fflush(stdout);
+    }
+    skip(st, image, kRestOfFrame);
+  }
+}
+
+}  // namespace
+
+void scan_open_image(ScanState& st, ImageStream& image, MovieTables& tables, int disc) {
+  Step step = Step::kSearch;
+  while (step != Step::kEnd) {
+    switch (step) {
+      case Step::kSearch:
+        step = search(st, image);
+        break;
+      case Step::kFirstFrameCheck:
+        step = first_frame_check(st, image);
+        break;
+      case Step::kFrameWalk:
+        step = frame_walk(st, image, tables, disc);
+        break;
+      case Step::kEnd:
+        break;
+    }
+  }
+  std::putchar('\n');
+  std::fflush(stdout);
+}
+
+ScanOutcome scan_image(MovieTables& tables, int disc, const char* path, ImageStream& image) {
+  if (!open_image(image, path)) {
+    std::printf("cannot open file %s\n", path);
+    return ScanOutcome::kCannotOpen;
+  }
+  const int64_t size = image_file_size(path);
+  if (size >= static_cast<int64_t>(kMaxImageBytes)) {
+    close_image(image);
+    std::printf("image %s is 4 GiB or larger: its movie addresses do not fit the address file\n",
+                path);
+    return ScanOutcome::kTooLarge;
+  }
+  std::printf("Now searching... %s\n", path);
+  std::fflush(stdout);
+  ScanState state;
+  scan_open_image(state, image, tables, disc);
+  close_image(image);
+  return ScanOutcome::kScanned;
+}
+
+}  // namespace kv9

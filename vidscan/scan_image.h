@@ -1,0 +1,32 @@
+// Finding the movies of a disc image by their sector headers, in one forward pass.
+#pragma once
+
+#include <cstdint>
+
+#include "common/image_stream.h"
+#include "common/movie_table.h"
+
+namespace kv9 {
+
+// The scan's own state: where it stands in the image and the movie it is walking.
+struct ScanState {
+  uint64_t counter = 0;  // bytes consumed since the scan began, reads past the end included
+  uint64_t window = 0;   // the last 8 bytes read; byte i of the header is bits 8i..8i+7
+  int32_t next_id = 0;   // the id the next recorded movie receives
+  uint32_t start = 0;    // start address of the current movie
+  uint32_t frames = 0;   // frames counted so far in the current movie
+};
+
+enum class ScanOutcome { kScanned, kCannotOpen, kTooLarge };
+
+// Addresses are 32-bit in the address file, so larger images are refused before scanning.
+inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 32;
+
+// Opens the image and scans it, printing the scan's console output and recording every movie
+// found into the disc's movie table. Reports an image that cannot be opened or is too large.
+ScanOutcome scan_image(MovieTables& tables, int disc, const char* path, ImageStream& image);
+
+// The scan over an opened image, from its first byte to its end.
+void scan_open_image(ScanState& state, ImageStream& image, MovieTables& tables, int disc);
+
+}  // namespace kv9
