@@ -15,6 +15,12 @@ void read_movie_frame(ImageStream& image, ProgressMeter& meter, SourceFrame& fra
   check_frame_headers(frame);
 }
 
+void gather_frame_video(const SourceFrame& f, uint8_t* video) {
+  for (std::size_t j = 0; j < kSmjSectors; ++j) {
+    std::memcpy(video + j * kVideoPayloadBytes, video_payload(f, j), kVideoPayloadBytes);
+  }
+}
+
 void check_frame_headers(const SourceFrame& frame) {
   bool printed = false;
   if (std::memcmp(frame_sector(frame, kSmnSector), "SMN", kTagBytes) != 0) {

@@ -26,6 +26,9 @@ inline const uint8_t* video_payload(const SourceFrame& f, std::size_t j) {
   return frame_sector(f, kFirstSmjSector + j) + kVideoPayloadOffset;
 }
 
+// Joins the frame's eight video payloads into `video` (16320 bytes), in sector order.
+void gather_frame_video(const SourceFrame& f, uint8_t* video);
+
 // Reads the next frame (exactly 20480 bytes) from the image, advancing the progress meter once
 // per sector, then checks its sector tags.
 void read_movie_frame(ImageStream& image, ProgressMeter& meter, SourceFrame& frame);

@@ -1,0 +1,67 @@
+#include "vidsound/movie_audio.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace kv9 {
+
+inline constexpr uint32_t kRiffSizeExtra = kWaveHeaderBytes - 8 + kWaveTrailerBytes;
+static_assert(kRiffSizeExtra == 76);
+
+std::array<uint8_t, kWaveHeaderBytes> wave_header(uint32_t frames) {
+  const uint32_t data_size = frames * kFrameSampleBytes;  // unsigned 32-bit, as the file holds it
+  std::array<uint8_t, kWaveHeaderBytes> h{};
+  uint8_t* p = h.data();
+  std::memcpy(p, "RIFF", 4);
+  put_le32(p + 4, data_size + kRiffSizeExtra);
+  std::memcpy(p + 8, "WAVE", 4);
+  std::memcpy(p + 12, "fmt ", 4);
+  put_le32(p + 16, 16);
+  put_le16(p + 20, 1);
+  put_le16(p + 22, 2);
+  put_le32(p + 24, kSourceSampleRate);
+  put_le32(p + 28, kSourceSampleRate * kBytesPerPair);
+  put_le16(p + 32, kBytesPerPair);
+  put_le16(p + 34, 16);
+  std::memcpy(p + 36, "data", 4);
+  put_le32(p + 40, data_size);
+  return h;
+}
+
+void decode_frame_audio(MovieAudioState& state, const SourceFrame& frame) {
+  const uint8_t* left = audio_payload(frame, 0);
+  const uint8_t* right = audio_payload(frame, 1);
+  uint8_t* out = state.samples.data();
+  for (std::size_t q = 0; q < kBlocksPerFrame; ++q) {
+    decode_block_pair(state.history, left + kBlockBytes * q, right + kBlockBytes * q,
+                      state.pairs.data());
+    for (int16_t v : state.pairs) {
+      put_le16(out, static_cast<uint16_t>(v));
+      out += 2;
+    }
+  }
+}
+
+void extract_movie_audio(ExtractorRun& run, MovieAudioState& state, int32_t id) {
+  const uint32_t frames = run.tables.movie_frames[run.disc][id];
+  char name[kOutputNameBytes];
+  std::snprintf(name, sizeof name, "kv9_%d%02d.wav", run.disc, id);
+  reset_history(state.history);
+  if (!begin_movie_output(run, name, frames)) return;
+
+  const auto header = wave_header(frames);
+  put_bytes(run.output, header.data(), header.size());
+  for (uint32_t l = 0; l < frames; ++l) {
+    read_next_frame(run);
+    decode_frame_audio(state, run.frame);
+    put_bytes(run.output, state.samples.data(), state.samples.size());
+  }
+  char trailer[kWaveTrailerBytes + 1];
+  std::snprintf(trailer, sizeof trailer, "%s%d%02d", kTrailerText, run.disc, id);
+  put_bytes(run.output, trailer, kWaveTrailerBytes);
+
+  std::printf("\ndone. (%0.3f sec)\n", static_cast<double>(frames) / kFramesPerSecond);
+  finish_movie_output(run, id, frames);
+}
+
+}  // namespace kv9
