@@ -1,0 +1,85 @@
+// XA ADPCM encoder: 37.8 kHz stereo pairs into CD-ROM XA sound groups (4-bit, stereo), each
+// sound unit encoded with the best of 52 trial encodings (4 filters x 13 shifts), chosen by the
+// least summed absolute error of the reconstruction.
+//
+// Sound group (128 bytes, 112 stereo pairs in four unit pairs of 28):
+//   bytes 0..3    copies of bytes 4..7
+//   bytes 4..11   parameter byte of sound unit u at 4 + u (unit 2i left, 2i + 1 right of unit
+//                 pair i): filter in bits 7..4, range = 12 - shift in bits 3..0
+//   bytes 12..15  copies of bytes 8..11
+//   16 + 4n + i   sample n of unit pair i: bits 3..0 left, bits 7..4 right
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "common/adpcm_decoder.h"
+#include "common/layout.h"
+#include "vidconv/resampler.h"
+
+namespace kv9 {
+
+inline constexpr int kXaFilters = 4;  // rows 0..3 of adpcm_filter_table
+inline constexpr int kXaMaxShift = 12;
+inline constexpr int kXaCandidates = kXaFilters * (kXaMaxShift + 1);  // m = 4 * shift + filter
+inline constexpr std::size_t kUnitPairsPerSoundGroup = kPairsPerSoundGroup / kSamplesPerBlock;
+static_assert(kXaCandidates == 52 && kUnitPairsPerSoundGroup == 4);
+
+// encoder_history: per channel the last two reconstructed samples of the chosen candidates,
+// i.e. what a decoder has made of the sound units written so far.  Reset with each movie.
+struct EncoderHistory {
+  std::array<ChannelHistory, kDecoderChannels> channel{};
+};
+
+inline void reset_history(EncoderHistory& h) {
+  h = EncoderHistory{};
+}
+
+// xa_candidate: one trial encoding of one sound unit.
+struct XaCandidate {
+  uint32_t error = 0;  // sum of |input - reconstruction| over the 28 samples
+  int32_t shift = 0;   // 0..12
+  int32_t filter = 0;  // 0..3
+  int16_t prev1 = 0;   // history: on entry the channel's, on exit the trial's last sample
+  int16_t prev2 = 0;
+  std::array<int8_t, kSamplesPerBlock> nibbles{};  // quantised samples, -8..7
+};
+
+// Filter in bits 7..4, range = 12 - shift in bits 3..0.
+inline constexpr uint8_t parameter_byte(int32_t filter, int32_t shift) {
+  return static_cast<uint8_t>(filter * 16 + (kXaMaxShift - shift));
+}
+inline constexpr uint8_t parameter_byte(const XaCandidate& c) {
+  return parameter_byte(c.filter, c.shift);
+}
+
+// The trial encoding of one channel's 28 samples, read one stereo pair apart (samples[2n]).
+// Fills nibbles and error and leaves the trial's last two reconstructed samples in prev1/prev2.
+void encode_candidate(XaCandidate& c, const int16_t* samples);
+
+// Encodes 112 stereo pairs into one 128-byte sound group and advances the history.
+void encode_sound_group(EncoderHistory& history, const int16_t* pairs, uint8_t* out);
+
+// One audio sector: resamples the 2688-byte block-pair region, then writes its 18 sound groups
+// over region bytes 0..2303.  Bytes 2304..2687 are left as they were.
+void encode_sector_audio(DecoderHistory& decoder, EncoderHistory& encoder,
+                         ResamplerBuffers& buffers, uint8_t* region);
+
+// Everything one movie's audio conversion carries from sector to sector.
+struct AudioCodecState {
+  DecoderHistory decoder;
+  EncoderHistory encoder;
+  ResamplerBuffers buffers;
+};
+
+inline void reset_audio_codec(AudioCodecState& s) {
+  reset_history(s.decoder);
+  reset_history(s.encoder);
+}
+
+inline void encode_sector_audio(AudioCodecState& s, uint8_t* region) {
+  encode_sector_audio(s.decoder, s.encoder, s.buffers, region);
+}
+
+}  // namespace kv9
