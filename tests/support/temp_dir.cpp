@@ -36,8 +36,10 @@ std::string shell_quote(const std::string& s) {
   std::ostringstream q;
   q << '\'';
   for (char c : s) {
-    if (c == '\'') q << "'\\''";
-    else q << c;
+    if (c == '\'')
+      q << "'\\''";
+    else
+      q << c;
   }
   q << '\'';
   return q.str();
