@@ -1,1 +1,0 @@
-int kv9_builder_placeholder;

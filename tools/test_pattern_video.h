@@ -1,0 +1,115 @@
+// Test pictures for synthetic movies: each frame's video data carries a DC-only bitstream of a
+// 320x224 picture that says which frame it is. Upper rows: colour bars that move one bar per
+// frame. Row 11: four grey steps inside every macroblock (shows the luma block order). Row 12:
+// the frame index, 16 bits, and a check nibble. Row 13: the movie number (8 bits), the disc
+// (4 bits), a check nibble and a fixed marker. A bit is a white (luma DC +400) or black (-400)
+// macroblock, most significant bit leftmost.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "common/layout.h"
+
+namespace kv9::builder {
+
+inline constexpr int kPictureWidth = 320;
+inline constexpr int kPictureHeight = 224;
+inline constexpr int kMacroblockSize = 16;
+inline constexpr int kMacroblockColumns = kPictureWidth / kMacroblockSize;
+inline constexpr int kMacroblockRows = kPictureHeight / kMacroblockSize;
+inline constexpr int kMacroblocks = kMacroblockColumns * kMacroblockRows;
+static_assert(kMacroblocks == 280);
+
+// Blocks of a macroblock in stream order; Y0..Y3 are top-left, top-right, bottom-left,
+// bottom-right 8x8 luma blocks, Cr and Cb cover the macroblock.
+enum PatternBlock { kCrBlock, kCbBlock, kY0Block, kY1Block, kY2Block, kY3Block };
+inline constexpr int kBlocksPerMacroblock = 6;
+inline constexpr int kPatternBlocks = kMacroblocks * kBlocksPerMacroblock;
+
+// One block: a 10-bit two's-complement DC value, then the end-of-block code '10'.
+inline constexpr int kDcBits = 10;
+inline constexpr int32_t kDcMin = -512;
+inline constexpr int32_t kDcMax = 511;
+inline constexpr uint32_t kEndOfBlockCode = 0b10;
+inline constexpr int kEndOfBlockBits = 2;
+inline constexpr int kBitsPerBlock = kDcBits + kEndOfBlockBits;
+inline constexpr int kWordBits = 16;
+inline constexpr std::size_t kBitstreamBytes = kPatternBlocks * kBitsPerBlock / 8;
+static_assert(kPatternBlocks * kBitsPerBlock % kWordBits == 0);  // ends on a word boundary
+static_assert(kBitstreamBytes == 2520);
+
+// Frame head: four 16-bit little-endian fields before the bitstream.
+inline constexpr std::size_t kFrameHeadBytes = 8;
+inline constexpr uint32_t kHeadLength = 210;  // 32-byte units of the expanded code list
+static_assert(kHeadLength * 32 == kPatternBlocks * 2 * 2);
+inline constexpr uint32_t kHeadMarker = 0x3800;
+inline constexpr uint32_t kHeadVersion = 2;  // absolute 10-bit DC values
+inline constexpr std::size_t kHeadLengthAt = 0;
+inline constexpr std::size_t kHeadMarkerAt = 2;
+inline constexpr std::size_t kHeadQuantiserAt = 4;
+inline constexpr std::size_t kHeadVersionAt = 6;
+inline constexpr std::size_t kPatternBytes = kFrameHeadBytes + kBitstreamBytes;
+static_assert(kPatternBytes == 2528 && kPatternBytes < kFrameVideoBytes);
+
+// Picture rows and the label bits.
+inline constexpr int kBarRows = 11;
+inline constexpr int kGreyStepRow = 11;
+inline constexpr int kFrameLabelRow = 12;
+inline constexpr int kMovieLabelRow = 13;
+inline constexpr int kBarWidth = 2;  // macroblocks
+inline constexpr int kFrameBits = 16;
+inline constexpr int kMovieBits = 8;
+inline constexpr int kDiscBits = 4;
+inline constexpr int kCheckBits = 4;
+inline constexpr uint32_t kCheckSalt = 0x5;     // an all-black or all-white row never checks
+inline constexpr uint32_t kRowMarker = 0b1010;  // last four macroblocks of the movie row
+inline constexpr int kMarkerBits = 4;
+inline constexpr int32_t kWhiteDc = 400;   // decodes to luma 228
+inline constexpr int32_t kBlackDc = -400;  // decodes to luma 28
+inline constexpr int kLumaThreshold = 128;
+static_assert(kBarRows + 3 == kMacroblockRows && kMovieLabelRow == kMacroblockRows - 1);
+static_assert(kFrameBits + kCheckBits == kMacroblockColumns);
+static_assert(kMovieBits + kDiscBits + kCheckBits + kMarkerBits == kMacroblockColumns);
+
+// What a picture says. The picture carries frame mod 2^16, movie mod 2^8 and disc mod 2^4.
+struct FrameLabel {
+  uint32_t frame = 0;
+  uint32_t movie = 0;
+  uint32_t disc = 0;
+};
+
+// DC values of all blocks in stream order: macroblocks column by column, each top to bottom,
+// six blocks each.
+using PatternDcs = std::array<int16_t, kPatternBlocks>;
+
+inline constexpr int pattern_dc_index(int column, int row, PatternBlock block) {
+  return (column * kMacroblockRows + row) * kBlocksPerMacroblock + block;
+}
+
+void pattern_dcs(const FrameLabel& label, PatternDcs& dcs);
+
+// Packs the blocks into 16-bit little-endian words filled from their most significant bit.
+void pack_pattern_bitstream(const PatternDcs& dcs, uint8_t* bitstream);
+// Reads them back; false when a block's end-of-block code is not '10'.
+bool unpack_pattern_bitstream(const uint8_t* bitstream, PatternDcs& dcs);
+
+// The 16320 bytes of a frame's video data: frame head (quantiser scale frame + 1), bitstream,
+// then pseudo-random bytes from `padding_seed` up to the end.
+void make_frame_video_data(const FrameLabel& label, uint64_t padding_seed, uint8_t* video);
+
+// Luma a decoder shows for a block of DC value `dc` (full range, halves rounded down).
+inline constexpr uint8_t luma_of_dc(int32_t dc) {
+  const int32_t y = (2 * dc + 1027) >> 3;
+  return static_cast<uint8_t>(y < 0 ? 0 : (y > 255 ? 255 : y));
+}
+
+// The 320x224 luma picture of a bitstream, one byte per pixel, rows of `stride` bytes.
+void render_pattern_luma(const PatternDcs& dcs, uint8_t* luma, std::size_t stride);
+
+// Reads the label of a decoded luma picture: the mean of the inner 8x8 pixels of each label
+// macroblock against 128. False when a check nibble or the marker does not match.
+bool read_frame_label(const uint8_t* luma, std::size_t stride, FrameLabel& label);
+
+}  // namespace kv9::builder
