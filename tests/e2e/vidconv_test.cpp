@@ -18,59 +18,6 @@ namespace fs = std::filesystem;
 using test::read_file;
 using test::run_tool;
 
-std::string video_sector(const uint8_t* video, uint32_t frame_number, uint8_t index,
-                         uint8_t count) {
-  std::string s(2352, '\0');
-  const uint8_t head[] = {0x00,
-                          0xFF,
-                          0xFF,
-                          0xFF,
-                          0xFF,
-                          0xFF,
-                          0xFF,
-                          0xFF,
-                          0xFF,
-                          0xFF,
-                          0xFF,
-                          0x00,
-                          0,
-                          0,
-                          0,
-                          0,
-                          1,
-                          1,
-                          0x48,
-                          0,
-                          1,
-                          1,
-                          0x48,
-                          0,
-                          0x60,
-                          0x01,
-                          0x01,
-                          0x80,
-                          index,
-                          0,
-                          count,
-                          0,
-                          uint8_t(frame_number),
-                          uint8_t(frame_number >> 8),
-                          0,
-                          0,
-                          0x00,
-                          0x3F,
-                          0,
-                          0,
-                          0x40,
-                          0x01,
-                          0xE0,
-                          0x00};
-  std::memcpy(s.data(), head, sizeof head);
-  std::memcpy(s.data() + 44, video, 8);
-  std::memcpy(s.data() + 56, video + 2016 * index, 2016);
-  return s;
-}
-
 std::string audio_sector(const uint8_t* groups) {
   std::string s(2352, '\0');
   const uint8_t head[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00,
@@ -84,7 +31,7 @@ std::string audio_sector(const uint8_t* groups) {
 // reference resampler and encoder.
 std::string expected_stream(const builder::DiscLayout& disc_layout, std::size_t movie) {
   const uint32_t frames = disc_layout.movies[movie].frames;
-  std::string out = std::string("RIFF\0\0\0\0CDXA", 12) + std::string(32, '\0');
+  std::string out = test::expected_stream_header();
   std::array<uint8_t, 18432> video{};
   std::array<uint8_t, 13440> audio{};
   DecoderHistory decoder;
@@ -113,7 +60,7 @@ std::string expected_stream(const builder::DiscLayout& disc_layout, std::size_t 
     builder::frame_video_data(disc_layout, movie, l, video.data());
     const uint8_t count = k == 3 ? 8 : 9;
     for (uint8_t m = 0; m < count; ++m) {
-      out += video_sector(video.data(), l + 1, m, count);
+      out += test::expected_video_sector({1, 1, 0x48, 0}, video.data(), l + 1, m, count);
       emit(k, m);
     }
   }

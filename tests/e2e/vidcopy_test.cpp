@@ -18,60 +18,12 @@ using test::run_tool;
 
 // The video-only stream of a built movie, assembled field by field from the sector layout.
 std::string expected_stream(const builder::DiscLayout& disc_layout, std::size_t movie) {
-  std::string out = std::string("RIFF\0\0\0\0CDXA", 12) + std::string(32, '\0');
-  std::array<uint8_t, kFrameVideoBytes> video;
+  std::string out = test::expected_stream_header();
+  std::array<uint8_t, kFrameVideoBytes + 2016> video{};
   for (uint32_t l = 0; l < disc_layout.movies[movie].frames; ++l) {
     builder::frame_video_data(disc_layout, movie, l, video.data());
     for (uint8_t j = 0; j < 8; ++j) {
-      std::string s(2352, '\0');
-      const uint8_t head[] = {0x00,
-                              0xFF,
-                              0xFF,
-                              0xFF,
-                              0xFF,
-                              0xFF,
-                              0xFF,
-                              0xFF,
-                              0xFF,
-                              0xFF,
-                              0xFF,
-                              0x00,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              8,
-                              0,
-                              0,
-                              0,
-                              8,
-                              0,
-                              0x60,
-                              0x01,
-                              0x01,
-                              0x80,
-                              j,
-                              0,
-                              8,
-                              0,
-                              uint8_t(l + 1),
-                              uint8_t((l + 1) >> 8),
-                              0,
-                              0,
-                              0x00,
-                              0x3F,
-                              0,
-                              0,
-                              0x40,
-                              0x01,
-                              0xE0,
-                              0x00};
-      std::memcpy(s.data(), head, sizeof head);
-      std::memcpy(s.data() + 44, video.data(), 8);
-      std::memcpy(s.data() + 56, video.data() + 2016 * j, 2016);
-      out += s;
+      out += test::expected_video_sector({0, 0, 8, 0}, video.data(), l + 1, j, 8);
     }
   }
   return out;

@@ -67,6 +67,27 @@ void write_disc(const fs::path& dir, const builder::DiscLayout& disc_layout,
   if (with_address_file) write_file(dir / "kv9cdadr.ini", address_file_for(disc_layout));
 }
 
+std::string expected_stream_header() {
+  return std::string("RIFF\0\0\0\0CDXA", 12) + std::string(32, '\0');
+}
+
+std::string expected_video_sector(const std::array<uint8_t, 4>& subheader, const uint8_t* video,
+                                  uint32_t frame_number, uint8_t index, uint8_t count) {
+  std::string s(2352, '\0');
+  auto put = [&](std::size_t at, std::initializer_list<int> bytes) {
+    for (int b : bytes) s[at++] = static_cast<char>(b);
+  };
+  put(0, {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00});
+  std::memcpy(s.data() + 16, subheader.data(), 4);
+  std::memcpy(s.data() + 20, subheader.data(), 4);
+  put(24, {0x60, 0x01, 0x01, 0x80, index, 0, count, 0});
+  put(32, {int(frame_number & 0xFF), int((frame_number >> 8) & 0xFF), 0, 0});
+  put(36, {0x00, 0x3F, 0x00, 0x00, 0x40, 0x01, 0xE0, 0x00});
+  std::memcpy(s.data() + 44, video, 8);
+  std::memcpy(s.data() + 56, video + 2016 * index, 2016);
+  return s;
+}
+
 std::string probe_streams(const fs::path& file, const std::string& entries) {
   return run_program(file.parent_path(), "ffprobe",
                      {"-v", "error", "-show_entries", "stream=" + entries, "-of",

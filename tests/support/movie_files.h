@@ -2,6 +2,7 @@
 // the image description, and what ffmpeg/ffprobe make of the tools' files.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -28,6 +29,13 @@ void write_disc(const std::filesystem::path& dir, const builder::DiscLayout& dis
                 bool with_address_file = true);
 
 std::string image_name(const builder::DiscLayout& disc_layout);
+
+// Raw-sector stream pieces assembled field by field from the sector layout, for comparing the
+// converters' files against: the 44-byte header, and a video sector with its subheader (file,
+// channel, submode, coding), the frame's video data, frame number, index and sector count.
+std::string expected_stream_header();
+std::string expected_video_sector(const std::array<uint8_t, 4>& subheader, const uint8_t* video,
+                                  uint32_t frame_number, uint8_t index, uint8_t count);
 
 // Runs ffprobe and returns "key=value" lines of the streams' given entries.
 std::string probe_streams(const std::filesystem::path& file, const std::string& entries);
