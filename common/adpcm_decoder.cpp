@@ -26,7 +26,10 @@ inline BlockParams block_params(const uint8_t* block) {
 inline int32_t decode_sample(ChannelHistory& h, const BlockParams& p, int32_t nibble) {
   int32_t d = nibble_value(nibble) * (int32_t{1} << p.shift);
   int32_t pred = (h.prev1 * p.k0 + h.prev2 * p.k1) >> 8;
-  int32_t v = clamp16(d + pred);
+  int32_t v = d + pred;
+  // Saturation is rare in real sound: a branch the processor predicts keeps the clamp off the
+  // chain that runs from one sample to the next.
+  if (__builtin_expect(v != static_cast<int16_t>(v), 0)) v = clamp16(v);
   h.prev2 = h.prev1;
   h.prev1 = v;
   return v;
