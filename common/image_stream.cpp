@@ -25,7 +25,6 @@ bool refill(ImageStream& s) {
     if (got < want) {
       // A short read means the end of the image; a read error ends it just the same.
       s.no_more_data = true;
-      s.read_error = std::ferror(s.file) != 0;
     }
   }
   return s.len > 0;
@@ -34,7 +33,9 @@ bool refill(ImageStream& s) {
 }  // namespace
 
 bool open_image(ImageStream& s, const char* path) {
-  s = {nullptr, 0, 0, false, false, false, {}};
+  s.file = nullptr;
+  s.pos = s.len = 0;
+  s.no_more_data = s.ended = false;
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return false;
   s.file = std::fopen(path, "rb");

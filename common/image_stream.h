@@ -18,7 +18,6 @@ struct ImageStream {
   std::size_t pos = 0;        // next unread byte in block
   std::size_t len = 0;        // valid bytes in block
   bool no_more_data = false;  // the file has nothing more to give (end or read error)
-  bool read_error = false;    // a read failed with an error rather than at the end
   bool ended = false;         // a read has asked for a byte beyond the end
   std::array<uint8_t, kImageBlockBytes> block;
 };
