@@ -13,37 +13,6 @@ namespace {
 
 constexpr std::size_t kGroups = kRegionPairs / 7;
 
-TEST(Resampler, ZeroRegionFromZeroHistoryGivesSilence) {
-  DecoderHistory h;
-  static ResamplerBuffers buffers;
-  std::fill(std::begin(buffers.pcm37), std::end(buffers.pcm37), int16_t{1});
-  const std::array<uint8_t, kRegionBytes> region{};
-  resample_sector(h, region.data(), buffers);
-  EXPECT_TRUE(std::all_of(std::begin(buffers.pcm37), std::end(buffers.pcm37),
-                          [](int16_t v) { return v == 0; }));
-  EXPECT_EQ(h.channel[0].prev1, 0);
-  EXPECT_EQ(h.channel[1].prev2, 0);
-}
-
-// Left blocks at 32b, right blocks at 32b + 16: filter 0, range 12, every 4-bit value 1 on the
-// left and -2 on the right.
-TEST(Resampler, ReadsLeftAndRightBlocksOfEachBlockPair) {
-  std::array<uint8_t, kRegionBytes> region{};
-  for (std::size_t b = 0; b < kRegionBlockPairs; ++b) {
-    uint8_t* pair = region.data() + kBlockPairBytes * b;
-    pair[0] = pair[kBlockBytes] = 0x0c;
-    std::fill(pair + 2, pair + kBlockBytes, 0x11);
-    std::fill(pair + kBlockBytes + 2, pair + kBlockPairBytes, 0xee);
-  }
-  DecoderHistory h;
-  static ResamplerBuffers buffers;
-  resample_sector(h, region.data(), buffers);
-  for (std::size_t t = 0; t < kXaPairsPerSector; ++t) {
-    ASSERT_EQ(buffers.pcm37[2 * t], 1) << t;
-    ASSERT_EQ(buffers.pcm37[2 * t + 1], -2) << t;
-  }
-}
-
 TEST(Resampler, MatchesReferenceAcrossSectors) {
   std::mt19937 rng(17);
   DecoderHistory fast, plain;
