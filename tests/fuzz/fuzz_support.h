@@ -1,198 +1,94 @@
-// Shared pieces of the fuzz targets: failing loudly on a broken invariant, taking fields out of
-// the fuzz input, private temporary files, and catching what the tools print on stdout.
+// Shared pieces of the fuzz targets: failing loudly on a broken invariant, taking values out of
+// the fuzz input, a private temporary file, and catching what the tools print on stdout.
 #pragma once
 
-#include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
-#include <cstdarg>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-namespace kv9::fuzz {
-
 // Prints what went wrong and aborts, which libFuzzer reports as a crash with the input saved.
-[[noreturn]] inline void fail(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-inline void fail(const char* fmt, ...) {
-  std::fflush(stdout);
-  std::fputs("\n*** invariant broken: ", stderr);
-  va_list ap;
-  va_start(ap, fmt);
-  std::vfprintf(stderr, fmt, ap);
-  va_end(ap);
-  std::fputc('\n', stderr);
-  std::abort();
-}
-
-#define KV9_FUZZ_CHECK(cond, ...)     \
-  do {                                \
-    if (!(cond)) {                    \
-      ::kv9::fuzz::fail(__VA_ARGS__); \
-    }                                 \
+#define KV9_CHECK(cond, ...)                                        \
+  do {                                                              \
+    if (!(cond)) {                                                  \
+      std::fflush(stdout);                                          \
+      std::fprintf(stderr, "\n*** invariant broken: " __VA_ARGS__); \
+      std::fputc('\n', stderr);                                     \
+      std::abort();                                                 \
+    }                                                               \
   } while (0)
 
-// Takes little-endian fields from the front of the input; an exhausted input gives zeros.
-class InputReader {
- public:
-  InputReader(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+namespace kv9::fuzz {
 
-  uint8_t u8() { return pos_ < size_ ? data_[pos_++] : 0; }
-  uint16_t u16() {
-    const uint16_t lo = u8();
-    return static_cast<uint16_t>(lo | (u8() << 8));
+// Takes bytes from the front of the input; once it is used up, zeros or (with `more`) a
+// pseudo-random continuation seeded by the input.
+struct Input {
+  const uint8_t* data;
+  std::size_t size;
+  bool more = false;
+  std::size_t pos = 0;
+  uint64_t state = size;
+
+  uint8_t u8() {
+    const bool from_input = pos < size;
+    const uint8_t b = from_input ? data[pos++] : 0;
+    state = (state ^ b) * 6364136223846793005ull + 1442695040888963407ull;
+    return from_input || !more ? b : static_cast<uint8_t>(state >> 56);
   }
-  uint32_t u24() {
-    const uint32_t lo = u16();
-    return lo | (uint32_t{u8()} << 16);
+  uint16_t u16() {
+    const uint8_t lo = u8();
+    return static_cast<uint16_t>(lo | u8() << 8);
   }
   uint32_t u32() {
-    const uint32_t lo = u16();
-    return lo | (uint32_t{u16()} << 16);
+    const uint16_t lo = u16();
+    return lo | uint32_t{u16()} << 16;
   }
-  bool empty() const { return pos_ >= size_; }
-  std::size_t left() const { return size_ - pos_; }
-  const uint8_t* rest() const { return data_ + pos_; }
-
- private:
-  const uint8_t* data_;
-  std::size_t size_;
-  std::size_t pos_ = 0;
 };
 
-// A small deterministic byte stream for filling images from a seed taken out of the input.
-struct ByteStream {
-  uint64_t state;
-  uint64_t next() {
-    state += 0x9E3779B97F4A7C15ull;
-    uint64_t z = state;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  void fill(uint8_t* out, std::size_t n) {
-    for (std::size_t i = 0; i < n; i += 8) {
-      uint64_t w = next();
-      for (std::size_t k = i; k < n && k < i + 8; ++k, w >>= 8) out[k] = static_cast<uint8_t>(w);
+// Pseudo-random filler bytes.
+inline void fill(std::vector<uint8_t>& v, uint64_t seed) {
+  for (uint8_t& b : v) b = static_cast<uint8_t>((seed = seed * 6364136223846793005ull + 1) >> 56);
+}
+
+// A file named `name` in a directory of this process's own, removed when the process ends.
+inline std::string temp_file(const char* name) {
+  static struct Dir {
+    std::string path =
+        access("/dev/shm", W_OK) == 0 ? "/dev/shm/kv9fuzz.XXXXXX" : "/tmp/kv9fuzz.XXXXXX";
+    std::vector<std::string> files;
+    Dir() { KV9_CHECK(mkdtemp(path.data()) != nullptr, "cannot create %s", path.c_str()); }
+    ~Dir() {
+      for (const std::string& f : files) unlink(f.c_str());
+      rmdir(path.c_str());
     }
-  }
-};
-
-// A directory of this process's own under /dev/shm (or $TMPDIR, or /tmp), removed with its
-// files when the process ends normally.
-class TempDir {
- public:
-  TempDir() {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/kv9fuzz.XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()) == nullptr) fail("cannot create a temporary directory");
-    dir_ = buf.data();
-  }
-  ~TempDir() {
-    for (const std::string& f : files_) unlink(f.c_str());
-    rmdir(dir_.c_str());
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  // The path of a file named `name` in the directory (remembered for the clean-up).
-  std::string file(const char* name) {
-    std::string path = dir_ + "/" + name;
-    for (const std::string& f : files_) {
-      if (f == path) return path;
-    }
-    files_.push_back(path);
-    return path;
-  }
-
- private:
-  std::string dir_;
-  std::vector<std::string> files_;
-};
+  } dir;
+  dir.files.push_back(dir.path + "/" + name);
+  return dir.files.back();
+}
 
 inline void write_file(const std::string& path, const void* data, std::size_t n) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) fail("cannot create %s", path.c_str());
-  if (n > 0 && std::fwrite(data, 1, n, f) != n) fail("cannot write %s", path.c_str());
-  if (std::fclose(f) != 0) fail("cannot close %s", path.c_str());
+  KV9_CHECK(f != nullptr && std::fwrite(data, 1, n, f) == n && std::fclose(f) == 0,
+            "cannot write %s", path.c_str());
 }
 
-// Sends stdout (file descriptor 1) to a private temporary file for the life of the process, so
-// that what the tools' code prints can be read back. With `keep` false nothing is kept and
-// stdout simply goes to /dev/null.
-class StdoutSink {
- public:
-  explicit StdoutSink(bool keep) {
-    std::fflush(stdout);
-    if (keep) {
-      std::FILE* t = std::tmpfile();
-      if (t == nullptr) fail("cannot create a temporary file for stdout");
-      fd_ = dup(fileno(t));
-      std::fclose(t);
-    } else {
-      fd_ = open("/dev/null", O_WRONLY);
-    }
-    if (fd_ < 0 || dup2(fd_, STDOUT_FILENO) < 0) fail("cannot redirect stdout");
+// What is printed on stdout, which goes to a private temporary file from the first call on:
+// everything since the last call.
+inline std::string printed() {
+  static int fd = -1;
+  std::fflush(stdout);
+  if (fd < 0) {
+    std::FILE* t = std::tmpfile();
+    KV9_CHECK(t != nullptr && (fd = dup(fileno(t))) >= 0 && dup2(fd, 1) == 1, "no stdout file");
   }
-
-  // Forgets everything printed so far.
-  void clear() {
-    std::fflush(stdout);
-    if (ftruncate(STDOUT_FILENO, 0) != 0 || lseek(STDOUT_FILENO, 0, SEEK_SET) != 0) {
-      fail("cannot reset the captured stdout");
-    }
-  }
-
-  // Everything printed since the last clear().
-  std::string text() {
-    std::fflush(stdout);
-    std::string out;
-    char buf[4096];
-    off_t at = 0;
-    for (;;) {
-      const ssize_t got = pread(fd_, buf, sizeof buf, at);
-      if (got < 0) fail("cannot read the captured stdout");
-      if (got == 0) break;
-      out.append(buf, static_cast<std::size_t>(got));
-      at += got;
-    }
-    return out;
-  }
-
- private:
-  int fd_ = -1;
-};
-
-// A short printable rendering of a string for failure messages.
-inline std::string shown(const std::string& s, std::size_t limit = 400) {
-  std::string out;
-  for (std::size_t i = 0; i < s.size() && i < limit; ++i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c < 32 || c >= 127) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  if (s.size() > limit) out += "...";
+  std::string out(static_cast<std::size_t>(lseek(1, 0, SEEK_END)), '\0');
+  KV9_CHECK(pread(fd, out.data(), out.size(), 0) == static_cast<ssize_t>(out.size()) &&
+                ftruncate(1, 0) == 0 && lseek(1, 0, SEEK_SET) == 0,
+            "cannot read stdout back");
   return out;
-}
-
-// Index of the first difference of two strings (their common length if one is a prefix).
-inline std::size_t first_difference(const std::string& a, const std::string& b) {
-  std::size_t i = 0;
-  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
-  return i;
 }
 
 }  // namespace kv9::fuzz

@@ -46,32 +46,38 @@ def address_file_seeds():
 
 
 def command_line_seeds():
-    yield "plain", b"D:kv9disc1.img\x005"
-    yield "path", b"games/mykv9disc3.img\x00 3-1"
-    yield "upper", b"KV9DISC1.IMG\x00-5-7"
-    yield "disc5", b"kv9disc5.img\x003--2"
-    yield "long", b"/" * 300 + b"kv9disc4.img\x002-99\n"
-    yield "short", b"disc1.img\x00abc"
-    yield "overflow", b"kv9disc2.img\x002147483648-1"
+    # Image names and range arguments; each input serves as both.
+    yield "plain", b"D:kv9disc1.img"
+    yield "path", b"games/mykv9disc3.img"
+    yield "upper", b"KV9DISC1.IMG"
+    yield "disc5", b"kv9disc5.img"
+    yield "long", b"/" * 300 + b"kv9disc4.img"
+    yield "one", b"5"
+    yield "reversed", b" 3-1"
+    yield "negative", b"-5-7"
+    yield "double_dash", b"3--2"
+    yield "line_feed", b"2-99\n"
+    yield "letters", b"abc"
+    yield "overflow", b"2147483648-1"
     yield "both", b"-2147483648-2147483647kv9disc2.img"
 
 
 def frame_reader_seeds():
-    def head(frames, skip, offset, meter, size, seed, large=False):
+    def head(frames, skip, offset, size, seed, large=False):
         mode = (frames - 1) | (0x04 if large else 0)
-        return bytes([mode, skip]) + u32(offset) + u16(meter) + u24(size) + bytes([seed])
+        return bytes([mode, skip]) + u32(offset) + u32(size) + bytes([seed])
 
-    # Three whole frames, all tags right, F = 3.
-    yield "three_frames", head(3, 0, 0, 3, 3 * 20480, 1)
+    # Three whole frames, all tags right.
+    yield "three_frames", head(3, 0, 0, 3 * 20480, 1)
     # A wrong SMN tag in the second frame and a zero in the fourth SMJ sector of the first.
-    yield "wrong_tags", head(2, 0, 0, 2, 2 * 20480, 2) + bytes([0] * 5 + [2 | (1 << 2)] + [0] * 4 +
-                                                               [1 | (2 << 2)])
+    yield "wrong_tags", head(2, 0, 0, 2 * 20480, 2) + bytes([0] * 5 + [2 | (1 << 2)] + [0] * 4 +
+                                                            [1 | (2 << 2)])
     # A movie that starts 3000 bytes before the end of the image.
-    yield "past_end", head(2, 0, 0x80000000 | 3000, 326, 50000, 3)
+    yield "past_end", head(2, 0, 0x80000000 | 3000, 50000, 3)
     # Far beyond the end: every frame all 0xFF.
-    yield "far_beyond", head(1, 0, 0xC0001234, 1, 4096, 4)
+    yield "far_beyond", head(1, 0, 0xC0001234, 4096, 4)
     # Skipping across the stream's 1 MiB block, then reading over the block's end.
-    yield "block_end", head(4, 49, 1000, 5, 1300000, 5, large=True)
+    yield "block_end", head(4, 49, 1000, 1300000, 5, large=True)
 
 
 def scan_seeds():
@@ -110,7 +116,7 @@ def scan_seeds():
     # Large: an SMN across the end of the stream's first 1 MiB block, movies around it.
     yield "block_end", sprinkled(4, 90000, 1, [(5, 0, 0x00), (0x80, 64, 3), (5, 66, 0x10),
                                                (4, 100, 0)], large=True, at_1mib=True)
-    # Built images: 1, 3 and 6 movies with gaps, back to back and with faults.
+    # Built images: 1, 3 and 6 movies with gaps, back to back and with lone SMN sectors.
     yield "built_one", bytes([1, 7, 0, 2, 1, 0])
     yield "built_three", bytes([1 | (1 << 1), 9, 0x82, 0x03, 0x80, 0x11, 0x81, 0x42, 2, 0x07,
                                 0x0F])
@@ -125,13 +131,12 @@ def codec_seeds():
     yield "sound_group_silence", bytes([2] + [0] * 8 + ([1, 0, 0] + [0] * 112) * 2)
     yield "sound_group_walk", bytes([2, 0, 0, 0, 0, 0, 0, 0, 0, 0x31, 0xE8, 0x03] +
                                     list(range(0, 120)))
-    yield "sound_group_extremes", bytes([2, 0xFF, 0x7F, 0xFF, 0x7F, 0, 0x80, 0, 0x80, 3, 0, 0] +
-                                        [i % 8 for i in range(112)] + [3, 0, 0] +
-                                        [(i * 5) % 8 for i in range(112)])
+    # Extreme histories, then both channels driven into saturation by steps of 127 << 7.
+    yield "sound_group_extremes", bytes([2, 0xFF, 0x7F, 0xFF, 0x7F, 0, 0x80, 0, 0x80,
+                                         0x71, 0xFF, 0x7F] + [0x7F, 0x81] * 56 +
+                                        [0x71, 0x00, 0x80] + [0x81] * 112)
     yield "sector_noise", bytes([3] + [0] * 16)
     yield "sector_silence", bytes([3] + [0] * 16 + [0] * 2688)
-    # Candidate 25 (filter 1, shift 6) on a constant 1000 from zero history.
-    yield "candidate", bytes([4, 25, 0, 0, 0, 0, 0, 0, 0] + [0xE8, 0x03] * 56)
 
 
 def main():
