@@ -41,7 +41,10 @@ int run_extractor(ExtractorRun& run, const ExtractorTool& tool, int argc, char**
   return run.status;
 }
 
-bool begin_movie_output(ExtractorRun& run, const char* name, uint32_t frames) {
+bool begin_movie_output(ExtractorRun& run, int32_t id, const char* prefix, const char* extension) {
+  const uint32_t frames = movie_frame_count(run, id);
+  char name[kOutputNameBytes];
+  std::snprintf(name, sizeof name, "%s%d%02d%s", prefix, run.disc, id, extension);
   if (!open_output(run.output, name)) {
     std::printf("cannot open file %s\n", name);
     skip_movie(run.image, frames);
@@ -54,12 +57,12 @@ bool begin_movie_output(ExtractorRun& run, const char* name, uint32_t frames) {
   return true;
 }
 
-void finish_movie_output(ExtractorRun& run, int32_t id, uint32_t frames) {
+void finish_movie_output(ExtractorRun& run, int32_t id) {
   if (!close_output(run.output)) {
     std::printf("cannot write file %s\n", run.output.name.data());
     run.status = kExitFailure;
   }
-  if (frames > 0 && run.image.ended) {
+  if (movie_frame_count(run, id) > 0 && run.image.ended) {
     std::printf("image %s ends before movie %d%02d ends\n", run.image_path, run.disc, id);
     run.status = kExitFailure;
   }

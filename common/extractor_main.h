@@ -37,14 +37,20 @@ struct ExtractorTool {
 // Runs the whole sequence and returns the process exit status.
 int run_extractor(ExtractorRun& run, const ExtractorTool& tool, int argc, char** argv);
 
-// First step of a per-movie operation: creates the output file. When that fails, prints
-// "cannot open file %s\n", passes over the movie's frames and returns false. Otherwise prints
+// The frame count of a movie of the run's disc.
+inline uint32_t movie_frame_count(const ExtractorRun& run, int32_t id) {
+  return run.tables.movie_frames[run.disc][id];
+}
+
+// First step of a per-movie operation: creates the output file named `prefix`, the movie number
+// ("%d%02d" of disc and id) and `extension`. When that fails, prints "cannot open file %s\n",
+// passes over the movie's frames and returns false. Otherwise prints
 // "open file \"%s\". writing...\n" and resets the progress meter for the movie.
-bool begin_movie_output(ExtractorRun& run, const char* name, uint32_t frames);
+bool begin_movie_output(ExtractorRun& run, int32_t id, const char* prefix, const char* extension);
 
 // Last step, after the tool's completion line: closes the output, reporting a failed write, and
 // reports an image that ended before the movie did.
-void finish_movie_output(ExtractorRun& run, int32_t id, uint32_t frames);
+void finish_movie_output(ExtractorRun& run, int32_t id);
 
 // The movie's frames, one by one, into run.frame.
 inline void read_next_frame(ExtractorRun& run) {

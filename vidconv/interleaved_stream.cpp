@@ -42,10 +42,8 @@ void start_interleaved_run(InterleavedState& state) {
 }
 
 void convert_movie_interleaved(ExtractorRun& run, InterleavedState& state, int32_t id) {
-  const uint32_t frames = run.tables.movie_frames[run.disc][id];
-  char name[kOutputNameBytes];
-  std::snprintf(name, sizeof name, "kv9x%d%02d.str", run.disc, id);
-  if (!begin_movie_output(run, name, frames)) return;
+  const uint32_t frames = movie_frame_count(run, id);
+  if (!begin_movie_output(run, id, "kv9x", ".str")) return;
   reset_audio_codec(state.codec);
 
   write_stream_header(run.output);
@@ -72,7 +70,7 @@ void convert_movie_interleaved(ExtractorRun& run, InterleavedState& state, int32
     }
   }
   std::printf("\ndone. (%d frame)\n", static_cast<int>(frames));
-  finish_movie_output(run, id, frames);
+  finish_movie_output(run, id);
 }
 
 }  // namespace kv9

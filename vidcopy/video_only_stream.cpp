@@ -10,10 +10,8 @@ void init_video_only(VideoOnlyState& state) {
 }
 
 void convert_movie_video_only(ExtractorRun& run, VideoOnlyState& state, int32_t id) {
-  const uint32_t frames = run.tables.movie_frames[run.disc][id];
-  char name[kOutputNameBytes];
-  std::snprintf(name, sizeof name, "kv9_%d%02d.str", run.disc, id);
-  if (!begin_movie_output(run, name, frames)) return;
+  const uint32_t frames = movie_frame_count(run, id);
+  if (!begin_movie_output(run, id, "kv9_", ".str")) return;
 
   write_stream_header(run.output);
   for (uint32_t l = 0; l < frames; ++l) {
@@ -26,7 +24,7 @@ void convert_movie_video_only(ExtractorRun& run, VideoOnlyState& state, int32_t 
     }
   }
   std::printf("\ndone. (%d frame)\n", static_cast<int>(frames));
-  finish_movie_output(run, id, frames);
+  finish_movie_output(run, id);
 }
 
 }  // namespace kv9

@@ -43,11 +43,9 @@ void decode_frame_audio(MovieAudioState& state, const SourceFrame& frame) {
 }
 
 void extract_movie_audio(ExtractorRun& run, MovieAudioState& state, int32_t id) {
-  const uint32_t frames = run.tables.movie_frames[run.disc][id];
-  char name[kOutputNameBytes];
-  std::snprintf(name, sizeof name, "kv9_%d%02d.wav", run.disc, id);
+  const uint32_t frames = movie_frame_count(run, id);
   reset_history(state.history);
-  if (!begin_movie_output(run, name, frames)) return;
+  if (!begin_movie_output(run, id, "kv9_", ".wav")) return;
 
   const auto header = wave_header(frames);
   put_bytes(run.output, header.data(), header.size());
@@ -61,7 +59,7 @@ void extract_movie_audio(ExtractorRun& run, MovieAudioState& state, int32_t id) 
   put_bytes(run.output, trailer, kWaveTrailerBytes);
 
   std::printf("\ndone. (%0.3f sec)\n", static_cast<double>(frames) / kFramesPerSecond);
-  finish_movie_output(run, id, frames);
+  finish_movie_output(run, id);
 }
 
 }  // namespace kv9
