@@ -8,18 +8,11 @@ namespace {
 kv9::ExtractorRun run;
 kv9::InterleavedState state;
 
-void run_start(void* s) {
-  kv9::start_interleaved_run(*static_cast<kv9::InterleavedState*>(s));
-}
-
-void convert(kv9::ExtractorRun& r, void* s, int32_t id) {
-  kv9::convert_movie_interleaved(r, *static_cast<kv9::InterleavedState*>(s), id);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const kv9::ExtractorTool tool = {"USAGE:vidconv D:kv9disc?.img <n-m>\n", run_start, convert,
-                                   &state};
-  return kv9::run_extractor(run, tool, argc, argv);
+  const kv9::ExtractorTool<kv9::InterleavedState> tool = {"USAGE:vidconv D:kv9disc?.img <n-m>\n",
+                                                          kv9::start_interleaved_run,
+                                                          kv9::convert_movie_interleaved};
+  return kv9::run_extractor(run, tool, state, argc, argv);
 }

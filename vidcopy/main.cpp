@@ -7,15 +7,11 @@ namespace {
 kv9::ExtractorRun run;
 kv9::VideoOnlyState state;
 
-void convert(kv9::ExtractorRun& r, void* s, int32_t id) {
-  kv9::convert_movie_video_only(r, *static_cast<kv9::VideoOnlyState*>(s), id);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   kv9::init_video_only(state);
-  const kv9::ExtractorTool tool = {"USAGE:vidcopy D:kv9disc?.img <n-m>\n", nullptr, convert,
-                                   &state};
-  return kv9::run_extractor(run, tool, argc, argv);
+  const kv9::ExtractorTool<kv9::VideoOnlyState> tool = {"USAGE:vidcopy D:kv9disc?.img <n-m>\n",
+                                                        nullptr, kv9::convert_movie_video_only};
+  return kv9::run_extractor(run, tool, state, argc, argv);
 }

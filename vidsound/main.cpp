@@ -7,14 +7,10 @@ namespace {
 kv9::ExtractorRun run;
 kv9::MovieAudioState state;
 
-void extract(kv9::ExtractorRun& r, void* s, int32_t id) {
-  kv9::extract_movie_audio(r, *static_cast<kv9::MovieAudioState*>(s), id);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const kv9::ExtractorTool tool = {"USAGE:vidsound D:kv9disc?.img <n-m>\n", nullptr, extract,
-                                   &state};
-  return kv9::run_extractor(run, tool, argc, argv);
+  const kv9::ExtractorTool<kv9::MovieAudioState> tool = {"USAGE:vidsound D:kv9disc?.img <n-m>\n",
+                                                         nullptr, kv9::extract_movie_audio};
+  return kv9::run_extractor(run, tool, state, argc, argv);
 }
