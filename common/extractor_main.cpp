@@ -3,6 +3,16 @@
 #include <cstdio>
 
 namespace kv9 {
+namespace {
+
+// A read error is reported where the image's end would be, once.
+void report_read_error(ExtractorRun& run) {
+  if (!run.read_error_reported) std::printf("cannot read file %s\n", run.image_path);
+  run.read_error_reported = true;
+  run.status = kExitFailure;
+}
+
+}  // namespace
 
 int prepare_extractor_run(ExtractorRun& run, const char* usage_line, int argc, char** argv) {
   if (argc < 2) {
@@ -12,7 +22,11 @@ int prepare_extractor_run(ExtractorRun& run, const char* usage_line, int argc, c
   if (handle_info_option(argv[1], usage_line)) return kExitOk;
 
   set_builtin_tables(run.tables);
-  load_address_file(run.tables);
+  if (load_address_file(run.tables) == AddressFileLoad::kUnreadable) {
+    // Extracting with tables other than the ones the user keeps would write the wrong movies.
+    std::printf("cannot read file %s\n", kAddressFileName);
+    return kExitFailure;
+  }
 
   run.image_path = argv[1];
   if (!check_image_name(run.image_path, run.disc)) {
@@ -37,7 +51,24 @@ bool open_extractor_image(ExtractorRun& run) {
   return true;
 }
 
+void check_movie_start(ExtractorRun& run, int32_t id) {
+  const int32_t first = run.range.first_id;
+  if (id == first) return;
+  const auto& address = run.tables.movie_address[run.disc];
+  uint64_t read_from = address[first];
+  for (int32_t i = first; i < id; ++i)
+    read_from += uint64_t{movie_frame_count(run, i)} * kFrameBytes;
+  if (read_from == address[id]) return;
+  std::printf(
+      "movie %d%02d does not start where movie %d%02d ends: read from 0x%08llX, not from its "
+      "address 0x%08X\n",
+      run.disc, id, run.disc, id - 1, static_cast<unsigned long long>(read_from), address[id]);
+  run.status = kExitFailure;
+}
+
 int end_extractor_run(ExtractorRun& run) {
+  // A read error met while passing over a movie has not been reported yet.
+  if (run.image.ended && run.image.read_failed) report_read_error(run);
   close_image(run.image);
   std::fflush(stdout);
   return run.status;
@@ -65,9 +96,14 @@ void finish_movie(ExtractorRun& run, int32_t id, const char* name, bool written)
     std::printf("cannot write file %s\n", name);
     run.status = kExitFailure;
   }
+  // `ended`: the movie read past what the image gave, its end or the place of a read error.
   if (movie_frame_count(run, id) > 0 && run.image.ended) {
-    std::printf("image %s ends before movie %d%02d ends\n", run.image_path, run.disc, id);
-    run.status = kExitFailure;
+    if (run.image.read_failed) {
+      report_read_error(run);
+    } else {
+      std::printf("image %s ends before movie %d%02d ends\n", run.image_path, run.disc, id);
+      run.status = kExitFailure;
+    }
   }
   std::fflush(stdout);
 }

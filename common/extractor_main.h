@@ -24,6 +24,7 @@ struct ExtractorRun {
   ProgressMeter progress;
   SourceFrame frame;
   OutputFile output;
+  bool read_error_reported = false;  // "cannot read file" is printed once per run
   int status = kExitOk;  // becomes kExitFailure when any movie could not be written whole
 };
 
@@ -45,6 +46,10 @@ int prepare_extractor_run(ExtractorRun& run, const char* usage_line, int argc, c
 // opened.
 bool open_extractor_image(ExtractorRun& run);
 
+// Before each movie of the range: a movie other than the first whose table address is not
+// where the previous movie ended is still read from there, and the run says so.
+void check_movie_start(ExtractorRun& run, int32_t id);
+
 // Closes the image; returns the run's exit status.
 int end_extractor_run(ExtractorRun& run);
 
@@ -57,6 +62,7 @@ int run_extractor(ExtractorRun& run, const ExtractorTool<State>& tool, State& st
   if (tool.run_start != nullptr) tool.run_start(state);
   if (!open_extractor_image(run)) return kExitFailure;
   for (int32_t id = run.range.first_id; id <= run.range.last_id; ++id) {
+    check_movie_start(run, id);
     tool.convert_movie(run, state, id);
   }
   return end_extractor_run(run);
@@ -79,8 +85,8 @@ void pass_over_movie(ExtractorRun& run, int32_t id, const char* name);
 // progress meter for the movie.
 void start_movie(ExtractorRun& run, int32_t id, const char* name);
 
-// After the tool's completion line: reports a failed write of the output `name` and an image
-// that ended before the movie did.
+// After the tool's completion line: reports a failed write of the output `name`, and an image
+// that ended before the movie did or failed to be read.
 void finish_movie(ExtractorRun& run, int32_t id, const char* name, bool written);
 
 // The first and last steps of a per-movie operation that writes through run.output: creates

@@ -1,5 +1,6 @@
 #include "common/movie_table.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "common/number_scan.h"
@@ -133,19 +134,25 @@ void apply_address_line(MovieTables& tables, AddressFileReader& reader, const ch
   tables.movie_frames[disc][id] = frames;
 }
 
-void apply_address_file(MovieTables& tables, std::FILE* file) {
+bool apply_address_file(MovieTables& tables, std::FILE* file) {
   AddressFileReader reader;
   // Lines longer than 255 characters are examined in pieces of 255, each as a line of its own.
   char line[256];
   while (std::fgets(line, sizeof line, file) != nullptr) apply_address_line(tables, reader, line);
+  return std::ferror(file) == 0;
 }
 
-bool load_address_file(MovieTables& tables, const char* path) {
+AddressFileLoad load_address_file(MovieTables& tables, const char* path) {
   std::FILE* file = std::fopen(path, "r");
-  if (file == nullptr) return false;
-  apply_address_file(tables, file);
+  if (file == nullptr)
+    return errno == ENOENT ? AddressFileLoad::kAbsent : AddressFileLoad::kUnreadable;
+  // Read into a copy, so that a file failing half-way leaves the tables as they were.
+  MovieTables read = tables;
+  const bool whole = apply_address_file(read, file);
   std::fclose(file);
-  return true;
+  if (!whole) return AddressFileLoad::kUnreadable;
+  tables = read;
+  return AddressFileLoad::kLoaded;
 }
 
 }  // namespace kv9

@@ -45,10 +45,18 @@ struct AddressFileReader {
 void apply_address_line(MovieTables& tables, AddressFileReader& reader, const char* line);
 
 // Applies every line of an open address file, reading lines of at most 255 characters.
-void apply_address_file(MovieTables& tables, std::FILE* file);
+// Returns false when reading fails part-way (the lines read before the failure are applied).
+bool apply_address_file(MovieTables& tables, std::FILE* file);
 
-// Loads "kv9cdadr.ini" from the current directory over the tables. Returns false, changing
-// nothing and printing nothing, when the file cannot be opened.
-bool load_address_file(MovieTables& tables, const char* path = kAddressFileName);
+enum class AddressFileLoad {
+  kLoaded,      // its entries now replace those of the tables
+  kAbsent,      // there is no such file: the tables are unchanged
+  kUnreadable,  // it exists but cannot be read whole: the tables are unchanged
+};
+
+// Loads "kv9cdadr.ini" from the current directory over the tables, all or nothing: a file that
+// cannot be opened (other than one that does not exist), names a directory or fails part-way
+// changes nothing. Prints nothing.
+AddressFileLoad load_address_file(MovieTables& tables, const char* path = kAddressFileName);
 
 }  // namespace kv9

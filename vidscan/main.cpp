@@ -12,6 +12,7 @@ constexpr const char* kUsage = "USAGE:vidscan D:kv9disc?.img\n";
 struct ScannerRun {
   kv9::MovieTables tables;
   kv9::ImageStream image;
+  kv9::ScanState scan;
   int disc = 0;
 };
 
@@ -27,14 +28,16 @@ int main(int argc, char** argv) {
   }
   if (handle_info_option(argv[1], kUsage)) return kExitOk;
 
-  reload_address_file(run.tables);
+  // An address file that cannot be read is left alone: rewriting it would lose its entries.
+  if (!reload_address_file(run.tables)) return kExitFailure;
   if (!check_image_name(argv[1], run.disc)) {
     print_usage(kUsage);
     return kExitUsage;
   }
-  const ScanOutcome outcome = scan_image(run.tables, run.disc, argv[1], run.image);
-  // The address file is written also when the image could not be read: it then holds what was
-  // loaded.
-  const bool written = write_address_file(run.tables);
-  return (outcome == ScanOutcome::kScanned && written) ? kExitOk : kExitFailure;
+  const ScanOutcome outcome = scan_image(run.scan, run.tables, run.disc, argv[1], run.image);
+  // The address file is written also when the image could not be read: it then keeps what it
+  // holds, with whatever the scan found before a read error.
+  const bool written = update_address_file(run.tables, run.disc, run.scan.stored_ids);
+  const bool all_stored = !run.scan.dropped_long_movie;
+  return (outcome == ScanOutcome::kScanned && all_stored && written) ? kExitOk : kExitFailure;
 }

@@ -140,15 +140,20 @@ Step search(ScanState& st, ImageStream& image) {
   }
 }
 
-void record_movie(const ScanState& st, MovieTables& tables, int disc) {
+void record_movie(ScanState& st, MovieTables& tables, int disc) {
   std::printf(" Found! ID=%d: 0x%08lX, 0x%X frame", st.next_id,
               static_cast<unsigned long>(st.start), st.frames);
-  if (st.next_id < static_cast<int32_t>(movie_count[disc])) {
-    tables.movie_address[disc][st.next_id] = st.start;
-    tables.movie_frames[disc][st.next_id] = st.frames;
-  } else {
+  if (st.next_id >= static_cast<int32_t>(movie_count[disc])) {
     std::printf(" (not stored: disc %d has %d movie ids)", disc,
                 static_cast<int>(movie_count[disc]));
+  } else if (st.frames > kMaxStoredFrames) {
+    // Written, the count would read back as its first four digits: a wrong movie length.
+    std::printf(" (not stored: more than %u frames)", kMaxStoredFrames);
+    st.dropped_long_movie = true;
+  } else {
+    tables.movie_address[disc][st.next_id] = st.start;
+    tables.movie_frames[disc][st.next_id] = st.frames;
+    st.stored_ids |= uint64_t{1} << st.next_id;
   }
   std::fflush(stdout);
 }
@@ -220,13 +225,13 @@ void scan_open_image(ScanState& st, ImageStream& image, MovieTables& tables, int
   std::fflush(stdout);
 }
 
-ScanOutcome scan_image(MovieTables& tables, int disc, const char* path, ImageStream& image) {
+ScanOutcome scan_image(ScanState& state, MovieTables& tables, int disc, const char* path,
+                       ImageStream& image) {
   if (!open_image(image, path)) {
     std::printf("cannot open file %s\n", path);
     return ScanOutcome::kCannotOpen;
   }
-  const int64_t size = image_file_size(path);
-  if (size >= static_cast<int64_t>(kMaxImageBytes)) {
+  if (image.file_size >= static_cast<int64_t>(kMaxImageBytes)) {
     close_image(image);
     std::printf("image %s is 4 GiB or larger: its movie addresses do not fit the address file\n",
                 path);
@@ -234,9 +239,13 @@ ScanOutcome scan_image(MovieTables& tables, int disc, const char* path, ImageStr
   }
   std::printf("Now searching... %s\n", path);
   std::fflush(stdout);
-  ScanState state;
+  state = ScanState{};
   scan_open_image(state, image, tables, disc);
   close_image(image);
+  if (image.read_failed) {
+    std::printf("cannot read file %s\n", path);
+    return ScanOutcome::kReadError;
+  }
   return ScanOutcome::kScanned;
 }
 

@@ -10,21 +10,29 @@ namespace kv9 {
 
 // The scan's own state: where it stands in the image and the movie it is walking.
 struct ScanState {
-  uint64_t counter = 0;  // bytes consumed since the scan began, reads past the end included
-  uint64_t window = 0;   // the last 8 bytes read; byte i of the header is bits 8i..8i+7
-  int32_t next_id = 0;   // the id the next recorded movie receives
-  uint32_t start = 0;    // start address of the current movie
-  uint32_t frames = 0;   // frames counted so far in the current movie
+  uint64_t counter = 0;     // bytes consumed since the scan began, reads past the end included
+  uint64_t window = 0;      // the last 8 bytes read; byte i of the header is bits 8i..8i+7
+  int32_t next_id = 0;      // the id the next recorded movie receives
+  uint32_t start = 0;       // start address of the current movie
+  uint32_t frames = 0;      // frames counted so far in the current movie
+  uint64_t stored_ids = 0;  // bit i: movie id i of the disc was recorded in the table
+  bool dropped_long_movie = false;  // a movie had more frames than the address file can keep
 };
+static_assert(kMaxMovieIds <= 64, "one bit per movie id");
 
-enum class ScanOutcome { kScanned, kCannotOpen, kTooLarge };
+// Frame counts are kept with at most four hexadecimal digits in the address file.
+inline constexpr uint32_t kMaxStoredFrames = 0xFFFF;
+
+enum class ScanOutcome { kScanned, kCannotOpen, kTooLarge, kReadError };
 
 // Addresses are 32-bit in the address file, so larger images are refused before scanning.
 inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 32;
 
 // Opens the image and scans it, printing the scan's console output and recording every movie
-// found into the disc's movie table. Reports an image that cannot be opened or is too large.
-ScanOutcome scan_image(MovieTables& tables, int disc, const char* path, ImageStream& image);
+// found into the disc's movie table. Reports an image that cannot be opened, is too large, or
+// fails to be read (the scan then ends there, as at the end of the image).
+ScanOutcome scan_image(ScanState& state, MovieTables& tables, int disc, const char* path,
+                       ImageStream& image);
 
 // The scan over an opened image, from its first byte to its end.
 void scan_open_image(ScanState& state, ImageStream& image, MovieTables& tables, int disc);

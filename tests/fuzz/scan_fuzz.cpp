@@ -36,6 +36,7 @@ using kv9::MovieTables;
 
 std::string image_path;
 kv9::ImageStream image;
+kv9::ScanState scan_state;
 MovieTables start, scanned, reference;
 
 // The header of sector 0 (SMN), 1 (SMR) or 2 (SMJ) of a frame with bytes 6-7 `counter`.
@@ -52,7 +53,8 @@ void compare_with_reference(const std::vector<uint8_t>& img, int disc, bool buil
   builtin ? kv9::set_builtin_tables(start) : kv9::clear_tables(start);
   scanned = reference = start;
   kv9::fuzz::printed();
-  KV9_CHECK(kv9::scan_image(scanned, disc, image_path.c_str(), image) == kv9::ScanOutcome::kScanned,
+  KV9_CHECK(kv9::scan_image(scan_state, scanned, disc, image_path.c_str(), image) ==
+                kv9::ScanOutcome::kScanned,
             "scan_image did not scan the image");
   const std::string got = kv9::fuzz::printed();
   const std::string want = kv9::test::reference_scan(image_path.c_str(), reference, disc);

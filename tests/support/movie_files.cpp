@@ -34,17 +34,20 @@ builder::DiscLayout back_to_back(int disc, const std::vector<uint32_t>& frames,
   return disc_layout;
 }
 
-std::string address_file_for(const builder::DiscLayout& disc_layout) {
+std::string address_file_for(const std::vector<builder::DiscLayout>& discs) {
   std::ostringstream s;
   s << "[Karvelon Tidewater CD-ROM movie address information]\n";
   for (int d = 1; d <= 4; ++d) {
     s << "[kv9disc" << d << ".img]\n";
-    if (d != disc_layout.disc) continue;
-    for (std::size_t id = 0; id < disc_layout.movies.size(); ++id) {
-      char line[80];
-      std::snprintf(line, sizeof line, "id=%zu, address=0x%08X, frame=0x%04X\n", id,
-                    builder::movie_address(disc_layout.movies[id]), disc_layout.movies[id].frames);
-      s << line;
+    for (const auto& disc_layout : discs) {
+      if (d != disc_layout.disc) continue;
+      for (std::size_t id = 0; id < disc_layout.movies.size(); ++id) {
+        char line[80];
+        std::snprintf(line, sizeof line, "id=%zu, address=0x%08X, frame=0x%04X\n", id,
+                      builder::movie_address(disc_layout.movies[id]),
+                      disc_layout.movies[id].frames);
+        s << line;
+      }
     }
   }
   return s.str();

@@ -21,8 +21,11 @@ builder::MovieLayout tone_movie(uint32_t start_sector, uint32_t frames, double l
 builder::DiscLayout back_to_back(int disc, const std::vector<uint32_t>& frames,
                                  uint32_t first_sector = 8);
 
-// The address-file text that lists the description's movies as ids 0, 1, ... of its disc.
-std::string address_file_for(const builder::DiscLayout& disc_layout);
+// The address-file text that lists the descriptions' movies as ids 0, 1, ... of their discs.
+std::string address_file_for(const std::vector<builder::DiscLayout>& discs);
+inline std::string address_file_for(const builder::DiscLayout& disc_layout) {
+  return address_file_for(std::vector{disc_layout});
+}
 
 // Writes "kv9disc<d>.img" and, unless told not to, "kv9cdadr.ini" into the directory.
 void write_disc(const std::filesystem::path& dir, const builder::DiscLayout& disc_layout,

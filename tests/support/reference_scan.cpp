@@ -54,11 +54,13 @@ std::string reference_scan(const char* path, MovieTables& tables, int disc) {
   auto record = [&] {
     s.print(" Found! ID=%d: 0x%08lX, 0x%X frame", next_id, static_cast<unsigned long>(start),
             frames);
-    if (next_id < static_cast<int32_t>(movie_count[disc])) {
+    if (next_id >= static_cast<int32_t>(movie_count[disc])) {
+      s.print(" (not stored: disc %d has %d movie ids)", disc, static_cast<int>(movie_count[disc]));
+    } else if (frames > 65535) {
+      s.print(" (not stored: more than 65535 frames)");
+    } else {
       tables.movie_address[disc][next_id] = start;
       tables.movie_frames[disc][next_id] = frames;
-    } else {
-      s.print(" (not stored: disc %d has %d movie ids)", disc, static_cast<int>(movie_count[disc]));
     }
   };
   while (state != kEnd) {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "common/layout.h"
@@ -126,14 +127,24 @@ TEST(AddressFile, WrittenBuiltinTablesReadBackExactly) {
   EXPECT_EQ(std::memcmp(&read, &builtin, sizeof read), 0);
 }
 
-TEST(AddressFile, MissingFileLeavesTablesAndSaysNothing) {
+// Only a file that does not exist counts as absent; one that exists but cannot be read whole
+// leaves the tables as they were, so that nothing half-read is ever used.
+TEST(AddressFile, LoadTellsAbsentFromUnreadable) {
   test::TempDir dir;
-  MovieTables t;
-  set_builtin_tables(t);
-  EXPECT_FALSE(load_address_file(t, (dir / "kv9cdadr.ini").c_str()));
+  std::filesystem::create_directory(dir / "directory");
+  const struct {
+    std::string path;
+    AddressFileLoad want;
+  } cases[] = {{(dir / "kv9cdadr.ini").string(), AddressFileLoad::kAbsent},
+               {(dir / "directory").string(), AddressFileLoad::kUnreadable},
+               {"/proc/self/mem", AddressFileLoad::kUnreadable}};  // reading offset 0 fails
   MovieTables builtin;
   set_builtin_tables(builtin);
-  EXPECT_EQ(std::memcmp(&t, &builtin, sizeof t), 0);
+  for (const auto& c : cases) {
+    MovieTables t = builtin;
+    EXPECT_EQ(load_address_file(t, c.path.c_str()), c.want) << c.path;
+    EXPECT_EQ(std::memcmp(&t, &builtin, sizeof t), 0) << c.path;
+  }
 }
 
 }  // namespace

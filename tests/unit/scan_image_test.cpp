@@ -39,7 +39,8 @@ ScanRun production_scan(const std::string& path, int disc) {
   auto image = std::make_unique<ImageStream>();
   ScanRun r;
   clear_tables(r.tables);
-  r.console = test::console_of([&] { scan_image(r.tables, disc, path.c_str(), *image); });
+  ScanState state;
+  r.console = test::console_of([&] { scan_image(state, r.tables, disc, path.c_str(), *image); });
   return r;
 }
 

@@ -1,0 +1,110 @@
+#include "common/extractor_main.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "support/capture.h"
+#include "support/temp_dir.h"
+#include "vidcopy/video_only_stream.h"
+
+namespace kv9 {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An image with a stretch that cannot be read: this process's own memory seen through
+// /proc/self/mem, two movies of two frames mapped at a fixed address below 4 GiB, with one page
+// of the first movie's second frame unmapped. Reading that page fails with an I/O error. (Its
+// byte 0 cannot be read either, so the image is opened as a plain file and then handed this
+// memory in its place.)
+constexpr uint64_t kImageAt = 0x20000000;
+constexpr std::size_t kMovieBytes = 2 * kFrameBytes;
+constexpr std::size_t kHoleAt = kFrameBytes + 2 * 4096;  // inside frame 1, from SMJ sector 2 on
+
+struct UnreadableStretch : testing::Test {
+  void SetUp() override {
+    void* at = ::mmap(reinterpret_cast<void*>(kImageAt), 2 * kMovieBytes, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    if (at != reinterpret_cast<void*>(kImageAt)) GTEST_SKIP() << "address range in use";
+    auto* bytes = static_cast<uint8_t*>(at);
+    for (std::size_t s = 0; s < 2 * kMovieBytes / kSectorSize; ++s) {
+      const std::size_t in_frame = s % kFrameSectors;
+      std::memcpy(bytes + s * kSectorSize,
+                  in_frame == 0   ? "SMN"
+                  : in_frame == 1 ? "SMR"
+                                  : "SMJ",
+                  3);
+      bytes[s * kSectorSize + 100] = static_cast<uint8_t>(s);
+    }
+    ASSERT_EQ(::munmap(bytes + kHoleAt, 4096), 0);
+  }
+  void TearDown() override { ::munmap(reinterpret_cast<void*>(kImageAt), 2 * kMovieBytes); }
+
+  static void read_memory_instead(ImageStream& image) {
+    ::close(image.fd);
+    image.fd = ::open("/proc/self/mem", O_RDONLY);
+    position_image(image, kImageAt);
+  }
+};
+
+TEST_F(UnreadableStretch, ReadsAsPastTheEndFromTheFailureOn) {
+  test::TempDir dir;
+  test::write_file(dir / "img", "");
+  auto image = std::make_unique<ImageStream>();
+  ASSERT_TRUE(open_image(*image, (dir / "img").c_str()));
+  read_memory_instead(*image);
+  std::string got(kMovieBytes, '\0');
+  read_image(*image, reinterpret_cast<uint8_t*>(got.data()), got.size());
+  EXPECT_TRUE(image->read_failed);
+  EXPECT_TRUE(image->ended);
+  EXPECT_EQ(got.substr(0, kHoleAt), std::string(reinterpret_cast<const char*>(kImageAt), kHoleAt));
+  EXPECT_EQ(got.substr(kHoleAt), std::string(kMovieBytes - kHoleAt, '\xFF'));
+  close_image(*image);
+}
+
+// The extractors report the read error once, where the image's end would be reported; the
+// outputs keep their full length and the run fails.
+TEST_F(UnreadableStretch, ExtractorReportsItOnceAndWritesEveryMovie) {
+  test::TempDir dir;
+  const fs::path cwd = fs::current_path();
+  fs::current_path(dir.path());
+  test::write_file("kv9disc1.img", "");
+  test::write_file("kv9cdadr.ini",
+                   "[kv9disc1.img]\nid=0, address=0x20000000, frame=0x2\n"
+                   "id=1, address=0x2000A000, frame=0x2\n");
+  auto run = std::make_unique<ExtractorRun>();
+  auto state = std::make_unique<VideoOnlyState>();
+  init_video_only(*state);
+  const char* argv[] = {"vidcopy", "kv9disc1.img", "0-1"};
+  int status = 0;
+  // The extractor's sequence, with the image's memory put in between opening and reading.
+  const std::string console = test::console_of([&] {
+    ASSERT_EQ(prepare_extractor_run(*run, "", 3, const_cast<char**>(argv)), kRunGoesOn);
+    ASSERT_TRUE(open_extractor_image(*run));
+    read_memory_instead(run->image);
+    for (int32_t id = 0; id <= 1; ++id) convert_movie_video_only(*run, *state, id);
+    status = end_extractor_run(*run);
+  });
+  fs::current_path(cwd);
+  EXPECT_EQ(status, kExitFailure);
+  EXPECT_NE(console.find("SMJ Error(1)SMJ Error(2)"), std::string::npos) << console;
+  EXPECT_NE(console.find("\ndone. (2 frame)\ncannot read file kv9disc1.img\nopen file"),
+            std::string::npos)
+      << console;
+  EXPECT_EQ(console.find("cannot read file"), console.rfind("cannot read file"));
+  EXPECT_EQ(console.find("ends before"), std::string::npos);
+  EXPECT_EQ(console.substr(console.size() - 17), "\ndone. (2 frame)\n");
+  for (const char* name : {"kv9_100.str", "kv9_101.str"}) {
+    EXPECT_EQ(fs::file_size(dir / name), 44u + 2 * 8 * 2352) << name;
+  }
+}
+
+}  // namespace
+}  // namespace kv9
