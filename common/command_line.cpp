@@ -1,5 +1,6 @@
 #include "common/command_line.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -26,9 +27,14 @@ void print_usage(const char* usage_line) {
   std::fflush(stdout);
 }
 
-bool handle_info_option(const char* arg, const char* usage_line) {
+bool handle_info_option(const char* arg, const ToolText& tool) {
   if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
-    print_usage(usage_line);
+    print_usage(tool.usage_line);
+    std::printf("\n%s\n", tool.about);
+    std::printf(
+        "Exit status: 0 when everything asked for was done; 1 when the image, the address file\n"
+        "or an output failed (each failure is named on the console); 2 when the arguments were\n"
+        "not understood.\n");
     return true;
   }
   if (std::strcmp(arg, "--version") == 0) {
@@ -36,6 +42,16 @@ bool handle_info_option(const char* arg, const char* usage_line) {
     return true;
   }
   return false;
+}
+
+void refuse_arguments(const ToolText& tool, const char* reason, ...) {
+  print_usage(tool.usage_line);
+  std::fprintf(stderr, "%s: ", tool.name);
+  va_list args;
+  va_start(args, reason);
+  std::vfprintf(stderr, reason, args);
+  va_end(args);
+  std::fputc('\n', stderr);
 }
 
 bool check_image_name(const char* path, int& disc) {
@@ -55,7 +71,7 @@ MovieRange full_movie_range(int disc) {
   return {0, static_cast<int32_t>(movie_count[disc]) - 1};
 }
 
-bool parse_movie_range(const char* text, int disc, MovieRange& range) {
+bool parse_movie_range(const char* text, int disc, MovieRange& range, MovieRange* asked) {
   // The first "-", line feed or end among the first 255 characters decides the form.
   std::size_t i = 0;
   while (i < kRangeScanLimit && text[i] != '\0' && text[i] != '\n' && text[i] != '-') ++i;
@@ -74,12 +90,32 @@ bool parse_movie_range(const char* text, int disc, MovieRange& range) {
     if (!scan_decimal(p, last)) return false;
   }
 
+  if (asked != nullptr) *asked = {first, last};
   const int32_t count = static_cast<int32_t>(movie_count[disc]);
   if (first < 0) first = 0;
   if (first >= count) first = count - 1;
   if (static_cast<uint32_t>(last) >= static_cast<uint32_t>(count)) last = count - 1;
   if (last < first) last = first;
   range = {first, last};
+  return true;
+}
+
+bool take_range_argument(const ToolText& tool, const char* text, int disc, MovieRange& range) {
+  MovieRange asked;
+  if (!parse_movie_range(text, disc, range, &asked)) {
+    refuse_arguments(tool, "'%s' is not a movie id or range: give n or n-m, as in 5 or 2-7", text);
+    return false;
+  }
+  if (range.first_id != asked.first_id || range.last_id != asked.last_id) {
+    char taken[32];
+    if (range.first_id == range.last_id) {
+      std::snprintf(taken, sizeof taken, "%d", range.first_id);
+    } else {
+      std::snprintf(taken, sizeof taken, "%d-%d", range.first_id, range.last_id);
+    }
+    std::fprintf(stderr, "%s: range '%s' taken as %s: disc %d has movie ids 0 to %d\n", tool.name,
+                 text, taken, disc, static_cast<int>(movie_count[disc]) - 1);
+  }
   return true;
 }
 

@@ -10,14 +10,29 @@ inline constexpr int kExitOk = 0;       // the run did all it was asked
 inline constexpr int kExitFailure = 1;  // an image, output or address file failed
 inline constexpr int kExitUsage = 2;    // missing or invalid arguments
 
+// What a tool says of itself.
+struct ToolText {
+  const char* name;        // "vidcopy": opens every refusal on standard error
+  const char* usage_line;  // "USAGE:vidcopy D:kv9disc?.img <n-m>\n"
+  const char* about;       // for --help: what it does, the files it reads and writes
+};
+
 // Prints the two banner lines, framed by line feeds.
 void print_banner();
 // Prints the banner, then the tool's usage line (which ends with its own line feed).
 void print_usage(const char* usage_line);
 
-// Handles "-h" or "--help" (banner and usage) and "--version" as the first argument; returns
-// true when it did, and the tool then ends with status 0.
-bool handle_info_option(const char* arg, const char* usage_line);
+// Handles "-h" or "--help" (usage, what the tool does, exit statuses) and "--version" as the
+// first argument; returns true when it did, and the tool then ends with status 0.
+bool handle_info_option(const char* arg, const ToolText& tool);
+
+// Refuses the command line: the usage text on standard output, and on standard error one line,
+// the tool's name and the reason (printf-style). The tool then ends with kExitUsage.
+[[gnu::format(printf, 2, 3)]] void refuse_arguments(const ToolText& tool, const char* reason, ...);
+
+// The reason for an image path that check_image_name refuses.
+inline constexpr const char* kImageNameReason =
+    "'%s' is not a disc image: the name must end in kv9disc1.img to kv9disc4.img";
 
 // Checks that the last 12 characters of the image path are "kv9disc", a digit 1 to 4 and
 // ".img" (case-sensitive). On success sets `disc` and returns true.
@@ -32,9 +47,13 @@ struct MovieRange {
 // The whole movie table of a disc.
 MovieRange full_movie_range(int disc);
 
-// Parses "n" or "n-m" and clamps the ids to the disc's movie table. Returns false, leaving
-// `range` unchanged, when the argument lacks a number its form needs or a number does not fit
-// 32 bits.
-bool parse_movie_range(const char* text, int disc, MovieRange& range);
+// Parses "n" or "n-m" and clamps the ids to the disc's movie table; `asked`, when given,
+// receives the ids as written, before clamping. Returns false, leaving both unchanged, when the
+// argument lacks a number its form needs or a number does not fit 32 bits.
+bool parse_movie_range(const char* text, int disc, MovieRange& range, MovieRange* asked = nullptr);
+
+// The range argument on the command line: refuses one that is not understood, and says on
+// standard error when the ids were clamped. Returns false when refused.
+bool take_range_argument(const ToolText& tool, const char* text, int disc, MovieRange& range);
 
 }  // namespace kv9

@@ -14,12 +14,12 @@ void report_read_error(ExtractorRun& run) {
 
 }  // namespace
 
-int prepare_extractor_run(ExtractorRun& run, const char* usage_line, int argc, char** argv) {
+int prepare_extractor_run(ExtractorRun& run, const ToolText& tool, int argc, char** argv) {
   if (argc < 2) {
-    print_usage(usage_line);
+    refuse_arguments(tool, "no disc image given");
     return kExitUsage;
   }
-  if (handle_info_option(argv[1], usage_line)) return kExitOk;
+  if (handle_info_option(argv[1], tool)) return kExitOk;
 
   set_builtin_tables(run.tables);
   if (load_address_file(run.tables) == AddressFileLoad::kUnreadable) {
@@ -30,14 +30,11 @@ int prepare_extractor_run(ExtractorRun& run, const char* usage_line, int argc, c
 
   run.image_path = argv[1];
   if (!check_image_name(run.image_path, run.disc)) {
-    print_usage(usage_line);
+    refuse_arguments(tool, kImageNameReason, run.image_path);
     return kExitUsage;
   }
   run.range = full_movie_range(run.disc);
-  if (argc >= 3 && !parse_movie_range(argv[2], run.disc, run.range)) {
-    print_usage(usage_line);
-    return kExitUsage;
-  }
+  if (argc >= 3 && !take_range_argument(tool, argv[2], run.disc, run.range)) return kExitUsage;
   return kRunGoesOn;
 }
 

@@ -28,11 +28,11 @@ struct ExtractorRun {
   int status = kExitOk;  // becomes kExitFailure when any movie could not be written whole
 };
 
-// What a tool adds to the frame: its usage line, an optional run-start step and its per-movie
-// operation, both over the tool's own state (buffers and histories).
+// What a tool adds to the frame: its name, usage line and help, an optional run-start step and
+// its per-movie operation, both over the tool's own state (buffers and histories).
 template <class State>
 struct ExtractorTool {
-  const char* usage_line;           // "USAGE:vidxxx D:kv9disc?.img <n-m>\n"
+  ToolText text;                    // name, usage line and help
   void (*run_start)(State& state);  // before the image is opened; may be null
   void (*convert_movie)(ExtractorRun& run, State& state, int32_t id);
 };
@@ -40,7 +40,7 @@ struct ExtractorTool {
 // The steps before the tool's run-start step. Returns the exit status when the run ends there
 // (usage, help, version), or kRunGoesOn.
 inline constexpr int kRunGoesOn = -1;
-int prepare_extractor_run(ExtractorRun& run, const char* usage_line, int argc, char** argv);
+int prepare_extractor_run(ExtractorRun& run, const ToolText& tool, int argc, char** argv);
 
 // Opens the image and positions it at the range's first movie; reports an image that cannot be
 // opened.
@@ -57,7 +57,7 @@ int end_extractor_run(ExtractorRun& run);
 template <class State>
 int run_extractor(ExtractorRun& run, const ExtractorTool<State>& tool, State& state, int argc,
                   char** argv) {
-  const int status = prepare_extractor_run(run, tool.usage_line, argc, argv);
+  const int status = prepare_extractor_run(run, tool.text, argc, argv);
   if (status != kRunGoesOn) return status;
   if (tool.run_start != nullptr) tool.run_start(state);
   if (!open_extractor_image(run)) return kExitFailure;

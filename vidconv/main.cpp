@@ -11,8 +11,13 @@ kv9::InterleavedState state;
 }  // namespace
 
 int main(int argc, char** argv) {
-  const kv9::ExtractorTool<kv9::InterleavedState> tool = {"USAGE:vidconv D:kv9disc?.img <n-m>\n",
-                                                          kv9::start_interleaved_run,
-                                                          kv9::convert_movie_interleaved};
+  const kv9::ExtractorTool<kv9::InterleavedState> tool = {
+      {"vidconv", "USAGE:vidconv D:kv9disc?.img <n-m>\n",
+       "Writes movies of a disc image as raw-sector movie streams kv9xDNN.str, video sectors and\n"
+       "37.8 kHz XA ADPCM sound, in the current directory (D the disc, NN the movie id): movie n,\n"
+       "movies n to m, or every movie of the disc. Reads the image and, when present, the\n"
+       "address file kv9cdadr.ini."},
+      kv9::start_interleaved_run,
+      kv9::convert_movie_interleaved};
   return kv9::run_extractor(run, tool, state, argc, argv);
 }

@@ -11,7 +11,13 @@ kv9::VideoOnlyState state;
 
 int main(int argc, char** argv) {
   kv9::init_video_only(state);
-  const kv9::ExtractorTool<kv9::VideoOnlyState> tool = {"USAGE:vidcopy D:kv9disc?.img <n-m>\n",
-                                                        nullptr, kv9::convert_movie_video_only};
+  const kv9::ExtractorTool<kv9::VideoOnlyState> tool = {
+      {"vidcopy", "USAGE:vidcopy D:kv9disc?.img <n-m>\n",
+       "Writes the video of movies of a disc image as video-only raw-sector streams kv9_DNN.str "
+       "in\n"
+       "the current directory (D the disc, NN the movie id): movie n, movies n to m, or every\n"
+       "movie of the disc. Reads the image and, when present, the address file kv9cdadr.ini."},
+      nullptr,
+      kv9::convert_movie_video_only};
   return kv9::run_extractor(run, tool, state, argc, argv);
 }

@@ -7,7 +7,11 @@
 
 namespace {
 
-constexpr const char* kUsage = "USAGE:vidscan D:kv9disc?.img\n";
+constexpr kv9::ToolText kTool = {
+    "vidscan", "USAGE:vidscan D:kv9disc?.img\n",
+    "Finds every movie in a disc image by its sector headers and merges their start addresses\n"
+    "and frame counts into the address file kv9cdadr.ini in the current directory (read at\n"
+    "start, written at the end; the other discs' entries are kept)."};
 
 struct ScannerRun {
   kv9::MovieTables tables;
@@ -23,15 +27,15 @@ ScannerRun run;
 int main(int argc, char** argv) {
   using namespace kv9;
   if (argc < 2) {
-    print_usage(kUsage);
+    refuse_arguments(kTool, "no disc image given");
     return kExitUsage;
   }
-  if (handle_info_option(argv[1], kUsage)) return kExitOk;
+  if (handle_info_option(argv[1], kTool)) return kExitOk;
 
   // An address file that cannot be read is left alone: rewriting it would lose its entries.
   if (!reload_address_file(run.tables)) return kExitFailure;
   if (!check_image_name(argv[1], run.disc)) {
-    print_usage(kUsage);
+    refuse_arguments(kTool, kImageNameReason, argv[1]);
     return kExitUsage;
   }
   const ScanOutcome outcome = scan_image(run.scan, run.tables, run.disc, argv[1], run.image);

@@ -104,7 +104,8 @@ TEST_P(EveryTool, ImageThroughAPipeGivesWhatTheFileGives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, EveryTool,
-                         testing::Values("vidscan", "vidsound", "vidcopy", "vidconv"));
+                         testing::Values("vidscan", "vidsound", "vidcopy", "vidconv"),
+                         [](const auto& i) { return std::string(i.param); });
 
 class EveryExtractor : public testing::TestWithParam<const char*> {};
 
@@ -140,7 +141,8 @@ TEST_P(EveryExtractor, WriteFailureMidwayLeavesTheOtherMoviesWhole) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tools, EveryExtractor, testing::Values("vidsound", "vidcopy", "vidconv"));
+INSTANTIATE_TEST_SUITE_P(Tools, EveryExtractor, testing::Values("vidsound", "vidcopy", "vidconv"),
+                         [](const auto& i) { return std::string(i.param); });
 
 void small_disc(const fs::path& dir) {
   test::write_disc(dir, test::back_to_back(1, {2}), false);

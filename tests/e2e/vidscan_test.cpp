@@ -14,10 +14,6 @@ using test::read_file;
 using test::run_tool;
 using test::write_file;
 
-const std::string kBanner =
-    "\nkv9tools - movie tools for the Karvelon Tidewater disc images\n"
-    "documentation: README.md and the man pages of the kv9tools project\n\n";
-const std::string kUsage = kBanner + "USAGE:vidscan D:kv9disc?.img\n";
 const std::string kTitle = "[Karvelon Tidewater CD-ROM movie address information]\n";
 
 void put_frame(std::string& img, std::size_t at, bool first) {
@@ -80,30 +76,6 @@ TEST(Vidscan, RunsOverTwoDiscsMerge) {
                 "address=0x00ABC000, frame=0x0012\n[kv9disc4.img]\n");
 }
 
-struct BadArgs {
-  const char* name;
-  std::vector<std::string> args;
-};
-
-class VidscanBadArguments : public testing::TestWithParam<BadArgs> {};
-
-TEST_P(VidscanBadArguments, PrintUsageWithStatus2AndTouchNothing) {
-  test::TempDir dir;
-  write_file(dir / "kv9cdadr.ini", "[kv9disc1.img]\nid=0, address=0x1, frame=0x1\n");
-  const auto r = run_tool(dir.path(), "vidscan", GetParam().args);
-  EXPECT_EQ(r.status, 2);
-  // The address file exists, so loading it says nothing: only the usage text is printed.
-  EXPECT_EQ(r.output, kUsage);
-  EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), "[kv9disc1.img]\nid=0, address=0x1, frame=0x1\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Args, VidscanBadArguments,
-    testing::Values(BadArgs{"None", {}}, BadArgs{"UpperCase", {"KV9DISC1.IMG"}},
-                    BadArgs{"OtherExtension", {"kv9disc1.iso"}}, BadArgs{"Short", {"disc1.img"}},
-                    BadArgs{"DiscFive", {"kv9disc5.img"}}, BadArgs{"NotADigit", {"kv9discA.img"}}),
-    [](const auto& i) { return std::string(i.param.name); });
-
 TEST(Vidscan, UnreadableImagesRewriteTheLoadedFileAndFail) {
   test::TempDir dir;
   const std::string loaded = kTitle +
@@ -131,17 +103,6 @@ TEST(Vidscan, EmptyImageFindsNothing) {
       "file kv9cdadr.ini is not exist\nNow searching... kv9disc4.img\n\nwrite kv9cdadr.ini file\n");
   EXPECT_EQ(read_file(dir / "kv9cdadr.ini"),
             kTitle + "[kv9disc1.img]\n[kv9disc2.img]\n[kv9disc3.img]\n[kv9disc4.img]\n");
-}
-
-TEST(Vidscan, HelpAndVersion) {
-  test::TempDir dir;
-  const auto help = run_tool(dir.path(), "vidscan", {"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.output, kUsage);
-  const auto version = run_tool(dir.path(), "vidscan", {"--version"});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.output.rfind("kv9tools ", 0), 0u);
-  EXPECT_FALSE(std::filesystem::exists(dir / "kv9cdadr.ini"));
 }
 
 }  // namespace

@@ -137,19 +137,5 @@ TEST(Vidsound, FailedOutputsAndCutImagesAreReported) {
   EXPECT_EQ(third.substr(0, 44 + 11760), expected_wave(whole, 2, 3, 2).substr(0, 44 + 11760));
 }
 
-TEST(Vidsound, BadArgumentsAndMissingImage) {
-  test::TempDir dir;
-  const auto none = run_tool(dir.path(), "vidsound", {});
-  EXPECT_EQ(none.status, 2);
-  EXPECT_NE(none.output.find("USAGE:vidsound D:kv9disc?.img <n-m>\n"), std::string::npos);
-  EXPECT_EQ(run_tool(dir.path(), "vidsound", {"kv9disc1.img", "3-"}).status, 2);
-  const auto missing = run_tool(dir.path(), "vidsound", {"kv9disc1.img", "3"});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.output, "cannot open file kv9disc1.img\n");
-  fs::create_directory(dir / "kv9disc2.img");
-  EXPECT_EQ(run_tool(dir.path(), "vidsound", {"kv9disc2.img"}).output,
-            "cannot open file kv9disc2.img\n");
-}
-
 }  // namespace
 }  // namespace kv9

@@ -51,7 +51,12 @@ RunResult run_program(const fs::path& cwd, const std::string& program,
   std::ostringstream c;
   c << "cd " << shell_quote(cwd.string()) << " && " << shell_quote(program);
   for (const auto& a : args) c << ' ' << shell_quote(a);
-  c << " 2>&1";
+  // Standard error goes to a file of its own, read once the program has ended.
+  char errors_path[] = "/tmp/kv9stderr-XXXXXX";
+  const int errors_fd = mkstemp(errors_path);
+  if (errors_fd < 0) throw std::runtime_error("mkstemp failed");
+  close(errors_fd);
+  c << " 2>" << shell_quote(errors_path);
   const std::string cmd = c.str();
   RunResult r;
   FILE* p = popen(cmd.c_str(), "r");
@@ -61,6 +66,8 @@ RunResult run_program(const fs::path& cwd, const std::string& program,
   while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
   int st = pclose(p);
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  r.errors = read_file(errors_path);
+  std::remove(errors_path);
   return r;
 }
 

@@ -25,7 +25,8 @@ class TempDir {
 
 struct RunResult {
   int status = -1;     // exit status, or -1 when the process did not exit normally
-  std::string output;  // everything written to standard output and standard error
+  std::string output;  // everything written to standard output
+  std::string errors;  // everything written to standard error
 };
 
 // Runs `program` with `args` in directory `cwd` and waits for it.

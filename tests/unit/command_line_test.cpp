@@ -8,6 +8,7 @@ namespace kv9 {
 namespace {
 
 struct NameCase {
+  const char* name;
   std::string path;
   int disc;  // 0: the name fails the check
 };
@@ -23,18 +24,22 @@ TEST_P(ImageName, Check) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, ImageName,
-                         testing::Values(NameCase{"kv9disc1.img", 1}, NameCase{"D:kv9disc4.img", 4},
-                                         NameCase{"games/mykv9disc3.img", 3},
-                                         NameCase{std::string(300, 'a') + "/kv9disc2.img", 2},
-                                         NameCase{std::string(300, 'a') + "kv9disc9.img", 0},
-                                         NameCase{"KV9DISC1.IMG", 0}, NameCase{"kv9disc1.iso", 0},
-                                         NameCase{"disc1.img", 0}, NameCase{"", 0},
-                                         NameCase{"kv9disc0.img", 0}, NameCase{"kv9disc5.img", 0},
-                                         NameCase{"kv9discx.img", 0},
-                                         NameCase{"kv9disc1.img.bak", 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, ImageName,
+    testing::Values(
+        NameCase{"Plain", "kv9disc1.img", 1}, NameCase{"DrivePrefix", "D:kv9disc4.img", 4},
+        NameCase{"InDirectory", "games/mykv9disc3.img", 3},
+        NameCase{"LongPath", std::string(300, 'a') + "/kv9disc2.img", 2},
+        NameCase{"LongPathDiscNine", std::string(300, 'a') + "kv9disc9.img", 0},
+        NameCase{"UpperCase", "KV9DISC1.IMG", 0}, NameCase{"OtherExtension", "kv9disc1.iso", 0},
+        NameCase{"Short", "disc1.img", 0}, NameCase{"Empty", "", 0},
+        NameCase{"DiscZero", "kv9disc0.img", 0}, NameCase{"DiscFive", "kv9disc5.img", 0},
+        NameCase{"NotADigit", "kv9discx.img", 0},
+        NameCase{"TrailingSuffix", "kv9disc1.img.bak", 0}),
+    [](const auto& i) { return std::string(i.param.name); });
 
 struct RangeCase {
+  const char* name;
   const char* text;
   int disc;
   bool ok;
@@ -58,26 +63,31 @@ TEST_P(MovieRangeArgument, ParseAndClamp) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ranges, MovieRangeArgument,
-    testing::Values(RangeCase{"5", 2, true, 5, 5}, RangeCase{"3-1", 1, true, 3, 3},
-                    RangeCase{"40", 4, true, 6, 6}, RangeCase{"2-99", 3, true, 2, 31},
-                    RangeCase{"3--2", 1, true, 3, 30}, RangeCase{"0-0", 1, true, 0, 0},
-                    RangeCase{"-5-7", 1, true, 0, 7}, RangeCase{" 4", 1, true, 4, 4},
-                    RangeCase{"4abc", 1, true, 4, 4}, RangeCase{"2-3x", 1, true, 2, 3},
-                    RangeCase{"1\n-9", 1, true, 1, 1}, RangeCase{"2147483647", 1, true, 30, 30},
-                    RangeCase{"", 1, false, 0, 0}, RangeCase{"abc", 1, false, 0, 0},
-                    RangeCase{"-5", 1, false, 0, 0}, RangeCase{"3-", 1, false, 0, 0},
-                    RangeCase{"3 -4", 1, false, 0, 0}, RangeCase{"2147483648", 1, false, 0, 0},
-                    RangeCase{"1-99999999999", 1, false, 0, 0}));
+    testing::Values(RangeCase{"One", "5", 2, true, 5, 5},
+                    RangeCase{"ReversedIsOne", "3-1", 1, true, 3, 3},
+                    RangeCase{"BeyondDiscFour", "40", 4, true, 6, 6},
+                    RangeCase{"LastClamped", "2-99", 3, true, 2, 31},
+                    RangeCase{"NegativeLastIsTooLarge", "3--2", 1, true, 3, 30},
+                    RangeCase{"ZeroToZero", "0-0", 1, true, 0, 0},
+                    RangeCase{"NegativeFirst", "-5-7", 1, true, 0, 7},
+                    RangeCase{"LeadingBlank", " 4", 1, true, 4, 4},
+                    RangeCase{"TrailingLetters", "4abc", 1, true, 4, 4},
+                    RangeCase{"TrailingAfterLast", "2-3x", 1, true, 2, 3},
+                    RangeCase{"LineFeedEndsIt", "1\n-9", 1, true, 1, 1},
+                    RangeCase{"LargestInt", "2147483647", 1, true, 30, 30},
+                    RangeCase{"Empty", "", 1, false, 0, 0},
+                    RangeCase{"Letters", "abc", 1, false, 0, 0},
+                    RangeCase{"NegativeSingle", "-5", 1, false, 0, 0},
+                    RangeCase{"TrailingDash", "3-", 1, false, 0, 0},
+                    RangeCase{"BlankBeforeDash", "3 -4", 1, false, 0, 0},
+                    RangeCase{"TooLargeSingle", "2147483648", 1, false, 0, 0},
+                    RangeCase{"TooLargeLast", "1-99999999999", 1, false, 0, 0}),
+    [](const auto& i) { return std::string(i.param.name); });
 
 TEST(MovieRangeArgument, NoEndWithinExaminedCharactersIsRefused) {
   MovieRange r;
   EXPECT_FALSE(parse_movie_range(std::string(255, '1').c_str(), 1, r));
   EXPECT_TRUE(parse_movie_range((std::string(253, ' ') + "1").c_str(), 1, r));
-}
-
-TEST(MovieRangeArgument, DefaultRangeIsTheWholeDisc) {
-  EXPECT_EQ(full_movie_range(1).last_id, 30);
-  EXPECT_EQ(full_movie_range(4).last_id, 6);
 }
 
 }  // namespace

@@ -86,7 +86,8 @@ TEST_F(UnreadableStretch, ExtractorReportsItOnceAndWritesEveryMovie) {
   int status = 0;
   // The extractor's sequence, with the image's memory put in between opening and reading.
   const std::string console = test::console_of([&] {
-    ASSERT_EQ(prepare_extractor_run(*run, "", 3, const_cast<char**>(argv)), kRunGoesOn);
+    ASSERT_EQ(prepare_extractor_run(*run, {"vidcopy", "", ""}, 3, const_cast<char**>(argv)),
+              kRunGoesOn);
     ASSERT_TRUE(open_extractor_image(*run));
     read_memory_instead(run->image);
     for (int32_t id = 0; id <= 1; ++id) convert_movie_video_only(*run, *state, id);
