@@ -64,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   kv9::clear_tables(cleared);
 
   read = builtin;  // the extractors: built-in values, then the file
-  KV9_CHECK(kv9::load_address_file(read, ini_path.c_str()), "cannot open %s", ini_path.c_str());
+  KV9_CHECK(kv9::load_address_file(read, ini_path.c_str()) == kv9::AddressFileLoad::kLoaded,
+            "cannot read %s", ini_path.c_str());
   check(builtin, read, "over built-in tables");
 
   read = builtin;  // the scanner: the tables cleared, then the file
