@@ -13,9 +13,13 @@ extern "C" {
 namespace kv9 {
 namespace {
 
-// The sound frame is handed on as vidsound's sample bytes: 16-bit little-endian pairs.
+// The sound frame is handed on as vidsound's sample bytes: 16-bit little-endian pairs, which
+// are the encoder's interleaved native 16-bit samples.
 static_assert(std::endian::native == std::endian::little);
 inline constexpr int kSoundChannels = 2;
+static_assert(kSoundChannels * sizeof(int16_t) == kBytesPerPair);
+static_assert(kSamplesPerFrame * kBytesPerPair ==
+              std::tuple_size_v<decltype(MovieAudioState::samples)>);
 inline constexpr AVRational kPictureTimeBase = {1, static_cast<int>(kFramesPerSecond)};
 inline constexpr AVRational kFrameRate = {static_cast<int>(kFramesPerSecond), 1};
 inline constexpr AVRational kSoundTimeBase = {1, static_cast<int>(kSourceSampleRate)};
