@@ -168,8 +168,8 @@ bool open_movie_file(MovieExportState& s, OutputFile& out) {
   }
   if (avformat_alloc_output_context2(&s.muxer, nullptr, "matroska", nullptr) < 0) return false;
   s.muxer->pb = s.io;
-  s.muxer->flags |=
-      AVFMT_FLAG_BITEXACT;  // no random ids or version strings: the same bytes each run
+  // No random ids or version strings: the same movie gives the same bytes on every run.
+  s.muxer->flags |= AVFMT_FLAG_BITEXACT;
   return open_sound_encoder(s) && add_stream(s.muxer, s.picture_encoder) &&
          add_stream(s.muxer, s.sound_encoder) && avformat_write_header(s.muxer, nullptr) >= 0;
 }
