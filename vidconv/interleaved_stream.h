@@ -37,12 +37,6 @@ inline constexpr uint8_t video_sectors_in_phase(uint32_t phase) {
   return phase == kCycleFrames - 1 ? kShortFrameSectors : kFullFrameSectors;
 }
 
-// Output size of a movie of F frames: every frame, and the fill frame, takes 10 sectors.
-inline constexpr uint64_t interleaved_stream_bytes(uint32_t frames) {
-  const uint64_t slots = frames % kCycleFrames == 0 ? frames : uint64_t{frames} + 1;
-  return kStreamHeaderBytes + slots * kSectorsPerFrameSlot * kRawSectorSize;
-}
-
 struct InterleavedState {
   VideoSector video;
   VideoStaging staging{};                          // frame video data, zeros after it
