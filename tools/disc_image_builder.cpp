@@ -19,8 +19,7 @@ inline constexpr double kNyquistHz = kSourceSampleRate / 2.0;
 // Keys that keep the pseudo-random streams of the different kinds of bytes apart.
 inline constexpr uint64_t kUnusedBytesKey = 0x534D4E5F554E5553ull;
 inline constexpr uint64_t kVideoPaddingKey = 0x534D4A5F50414444ull;
-inline constexpr std::array<uint8_t, kSectorHeaderBytes> kSmnSignature = {
-    'S', 'M', 'N', kHeaderVersion, 0, kHeaderLastSector, 0, 0};
+inline constexpr SectorHeader kSmnSignature = first_frame_header(kSmnSector);
 
 // A fault laid on top of a sector once it has been produced.
 struct SectorFault {
@@ -216,13 +215,10 @@ uint16_t frame_counter_field(const MovieLayout& movie, uint32_t frame) {
 }
 
 void put_sector_header(uint8_t* sector, std::size_t sector_in_frame, uint16_t counter) {
-  const std::array<uint8_t, 3>& tag = sector_in_frame == kSmnSector   ? kSmnTag
-                                      : sector_in_frame == kSmrSector ? kSmrTag
-                                                                      : kSmjTag;
-  std::memcpy(sector, tag.data(), kHeaderTagBytes);
-  sector[kHeaderTagBytes] = kHeaderVersion;
+  std::memcpy(sector, sector_tag(sector_in_frame).data(), kHeaderTagBytes);
+  sector[kHeaderVersionAt] = kHeaderVersion;
   sector[kHeaderSectorAt] = static_cast<uint8_t>(sector_in_frame);
-  sector[kHeaderSectorAt + 1] = kHeaderLastSector;
+  sector[kHeaderLastSectorAt] = kHeaderLastSector;
   put_u16le(sector + kHeaderCounterAt, counter);
 }
 

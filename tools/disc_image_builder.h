@@ -36,17 +36,9 @@ struct DiscLayout {
   uint32_t filler_seed = 7;
 };
 
-// --- Sector headers ----------------------------------------------------------------------------
-inline constexpr std::array<uint8_t, 3> kSmnTag = {'S', 'M', 'N'};
-inline constexpr std::array<uint8_t, 3> kSmrTag = {'S', 'M', 'R'};
-inline constexpr std::array<uint8_t, 3> kSmjTag = {'S', 'M', 'J'};
-inline constexpr std::size_t kHeaderTagBytes = 3;
-inline constexpr uint8_t kHeaderVersion = 0x01;                  // byte 3
-inline constexpr std::size_t kHeaderSectorAt = 4;                // byte 4: place in the frame
-inline constexpr uint8_t kHeaderLastSector = kFrameSectors - 1;  // byte 5: 0x09
-inline constexpr std::size_t kHeaderCounterAt = 6;               // bytes 6-7, little-endian
+// --- Sector headers (common/layout.h) -----------------------------------------------------------
 inline constexpr std::size_t kUnusedAudioSectorBytes = kAudioPayloadOffset - kSectorHeaderBytes;
-static_assert(kHeaderLastSector == 0x09 && kUnusedAudioSectorBytes == 360);
+static_assert(kUnusedAudioSectorBytes == 360);
 
 inline constexpr uint32_t kTrailingFillerSectors = 2;
 inline constexpr int kFirstDisc = 1;
