@@ -78,6 +78,8 @@ inline constexpr std::size_t kVideoPayloadBytes = kSectorSize - kVideoPayloadOff
 inline constexpr std::size_t kFrameVideoBytes = kSmjSectors * kVideoPayloadBytes;
 static_assert(kVideoPayloadBytes == 2040);
 static_assert(kFrameVideoBytes == 16320);
+// The frame video data opens with an 8-byte frame head, which every video sector repeats.
+inline constexpr std::size_t kFrameHeadBytes = 8;
 
 // --- Raw-sector stream: 44-byte header, 2352-byte Mode 2 sectors -------------------------------
 inline constexpr std::size_t kStreamHeaderBytes = 44;
@@ -88,6 +90,9 @@ inline constexpr std::size_t kVideoTemplateBytes = kSectorPrefixBytes + kVideoSe
 inline constexpr std::size_t kVideoChunkBytes = 2016;
 inline constexpr std::size_t kVideoTailBytes = 280;  // EDC and ECC, written as zeros
 static_assert(kVideoTemplateBytes + kVideoChunkBytes + kVideoTailBytes == kRawSectorSize);
+
+inline constexpr uint16_t kPictureWidth = 320;  // stated in every video sector
+inline constexpr uint16_t kPictureHeight = 224;
 
 inline constexpr std::size_t kChunksInEightSectors = 8;
 inline constexpr std::size_t kMaxVideoChunks = 9;  // the ninth carries the frame's last 192 bytes

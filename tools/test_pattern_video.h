@@ -14,8 +14,6 @@
 
 namespace kv9::builder {
 
-inline constexpr int kPictureWidth = 320;
-inline constexpr int kPictureHeight = 224;
 inline constexpr int kMacroblockSize = 16;
 inline constexpr int kMacroblockColumns = kPictureWidth / kMacroblockSize;
 inline constexpr int kMacroblockRows = kPictureHeight / kMacroblockSize;
@@ -40,8 +38,7 @@ inline constexpr std::size_t kBitstreamBytes = kPatternBlocks * kBitsPerBlock / 
 static_assert(kPatternBlocks * kBitsPerBlock % kWordBits == 0);  // ends on a word boundary
 static_assert(kBitstreamBytes == 2520);
 
-// Frame head: four 16-bit little-endian fields before the bitstream.
-inline constexpr std::size_t kFrameHeadBytes = 8;
+// Frame head (kFrameHeadBytes): four 16-bit little-endian fields before the bitstream.
 inline constexpr uint32_t kHeadLength = 210;  // 32-byte units of the expanded code list
 static_assert(kHeadLength * 32 == kPatternBlocks * 2 * 2);
 inline constexpr uint32_t kHeadMarker = 0x3800;
