@@ -7,11 +7,19 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace kv9 {
 
 inline constexpr int kDecoderChannels = 2;  // 0 left, 1 right
+
+inline constexpr std::size_t kBlockParameterAt = 0;
+inline constexpr std::size_t kBlockSamplesAt = 2;
+inline constexpr int32_t kNibbleMin = -8;  // a sample's 4-bit value, two's complement
+inline constexpr int32_t kNibbleMax = 7;
+inline constexpr int kMaxShift = 12;         // range r gives the step 2^(12 - r)
+inline constexpr int kFilterWeightBits = 8;  // filter weights are in units of 1/256
 
 // 16-bit saturation used everywhere a value becomes a sample or a history value.
 inline constexpr int32_t clamp16(int32_t v) {
@@ -38,7 +46,7 @@ inline constexpr int block_filter(uint8_t param) {
 }
 inline constexpr int block_shift(uint8_t param) {
   int r = param & 15;
-  return 12 - (r > 12 ? 12 : r);
+  return kMaxShift - (r > kMaxShift ? kMaxShift : r);
 }
 
 struct ChannelHistory {

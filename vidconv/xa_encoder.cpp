@@ -3,9 +3,6 @@
 namespace kv9 {
 namespace {
 
-inline constexpr int32_t kNibbleMin = -8;
-inline constexpr int32_t kNibbleMax = 7;
-
 // The search runs all 104 trials of a unit pair (52 candidates per channel) side by side, one
 // lane each, sample by sample: lane l < 52 is left candidate l, lane 52 + m right candidate m.
 // Lanes past 104 are padding (right channel, candidate 0) whose errors nobody reads.
@@ -57,7 +54,8 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void search_unit_pa
     for (std::size_t l = 0; l < kSearchLanes; ++l) {
       const int32_t x = left + (step_right & search_lanes.right[l]);
       const int32_t shift = search_lanes.shift[l];
-      const int32_t p = (s.prev1[l] * search_lanes.k0[l] + s.prev2[l] * search_lanes.k1[l]) >> 8;
+      const int32_t p =
+          (s.prev1[l] * search_lanes.k0[l] + s.prev2[l] * search_lanes.k1[l]) >> kFilterWeightBits;
       int32_t q = (x - p) >> shift;
       q = q < kNibbleMin ? kNibbleMin : q;
       q = q > kNibbleMax ? kNibbleMax : q;
@@ -126,7 +124,7 @@ void encode_candidate(XaCandidate& c, const int16_t* samples) {
   uint32_t error = 0;
   for (std::size_t n = 0; n < kSamplesPerBlock; ++n) {
     const int32_t x = samples[2 * n];
-    const int32_t p = (prev1 * f.filter_k0 + prev2 * f.filter_k1) >> 8;
+    const int32_t p = (prev1 * f.filter_k0 + prev2 * f.filter_k1) >> kFilterWeightBits;
     int32_t q = (x - p) >> c.shift;
     q = q > kNibbleMax ? kNibbleMax : (q < kNibbleMin ? kNibbleMin : q);
     c.nibbles[n] = static_cast<int8_t>(q);

@@ -21,8 +21,7 @@
 namespace kv9 {
 
 inline constexpr int kXaFilters = 4;  // rows 0..3 of adpcm_filter_table
-inline constexpr int kXaMaxShift = 12;
-inline constexpr int kXaCandidates = kXaFilters * (kXaMaxShift + 1);  // m = 4 * shift + filter
+inline constexpr int kXaCandidates = kXaFilters * (kMaxShift + 1);  // m = 4 * shift + filter
 inline constexpr std::size_t kUnitPairsPerSoundGroup = kPairsPerSoundGroup / kSamplesPerBlock;
 static_assert(kXaCandidates == 52 && kUnitPairsPerSoundGroup == 4);
 
@@ -48,7 +47,7 @@ struct XaCandidate {
 
 // Filter in bits 7..4, range = 12 - shift in bits 3..0.
 inline constexpr uint8_t parameter_byte(int32_t filter, int32_t shift) {
-  return static_cast<uint8_t>(filter * 16 + (kXaMaxShift - shift));
+  return static_cast<uint8_t>(filter * 16 + (kMaxShift - shift));
 }
 inline constexpr uint8_t parameter_byte(const XaCandidate& c) {
   return parameter_byte(c.filter, c.shift);
