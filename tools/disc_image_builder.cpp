@@ -219,7 +219,7 @@ void put_sector_header(uint8_t* sector, std::size_t sector_in_frame, uint16_t co
   sector[kHeaderVersionAt] = kHeaderVersion;
   sector[kHeaderSectorAt] = static_cast<uint8_t>(sector_in_frame);
   sector[kHeaderLastSectorAt] = kHeaderLastSector;
-  put_u16le(sector + kHeaderCounterAt, counter);
+  put_le16(sector + kHeaderCounterAt, counter);
 }
 
 std::string check_disc_layout(const DiscLayout& disc_layout) {

@@ -127,7 +127,7 @@ void pack_pattern_bitstream(const PatternDcs& dcs, uint8_t* bitstream) {
     pending_bits += kBitsPerBlock;
     while (pending_bits >= kWordBits) {
       pending_bits -= kWordBits;
-      put_u16le(bitstream + at, pending >> pending_bits);
+      put_le16(bitstream + at, pending >> pending_bits);
       at += 2;
     }
     pending &= (1u << pending_bits) - 1;
@@ -156,10 +156,10 @@ bool unpack_pattern_bitstream(const uint8_t* bitstream, PatternDcs& dcs) {
 }
 
 void make_frame_video_data(const FrameLabel& label, uint64_t padding_seed, uint8_t* video) {
-  put_u16le(video + kHeadLengthAt, kHeadLength);
-  put_u16le(video + kHeadMarkerAt, kHeadMarker);
-  put_u16le(video + kHeadQuantiserAt, label.frame + 1);
-  put_u16le(video + kHeadVersionAt, kHeadVersion);
+  put_le16(video + kHeadLengthAt, kHeadLength);
+  put_le16(video + kHeadMarkerAt, kHeadMarker);
+  put_le16(video + kHeadQuantiserAt, label.frame + 1);
+  put_le16(video + kHeadVersionAt, kHeadVersion);
   PatternDcs dcs;
   pattern_dcs(label, dcs);
   pack_pattern_bitstream(dcs, video + kFrameHeadBytes);
