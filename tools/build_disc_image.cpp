@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/movie_table.h"
 #include "tools/disc_image_builder.h"
 
 namespace {
@@ -26,7 +27,6 @@ constexpr uint64_t kBytesPerMb = 1024 * 1024;
 constexpr uint32_t kMaxSizeMb = 4095;
 constexpr uint32_t kSectorsPerMb = kBytesPerMb / kv9::kSectorSize;
 constexpr uint32_t kFramesPerMb = kBytesPerMb / kv9::kFrameBytes;  // 51 (and a fifth)
-constexpr std::array<uint32_t, 4> kMoviesPerDisc = {31, 34, 32, 7};
 
 // demo: five movies of disc 1 with filler of various lengths between them; the last two lie
 // back to back. 284 frames in all; frame counts that are and are not multiples of 4.
@@ -149,7 +149,7 @@ void add_bench_movies(DiscLayout& disc_layout, uint32_t size_mb) {
 void add_back_to_back_movies(DiscLayout& disc_layout, uint32_t size_mb) {
   const uint32_t frames = size_mb * kFramesPerMb;
   const uint32_t wanted = (frames + kMoviesPresetMaxFrames - 1) / kMoviesPresetMaxFrames;
-  const uint32_t count = std::min(wanted, kMoviesPerDisc[disc_layout.disc - 1]);
+  const uint32_t count = std::min(wanted, kv9::movie_count[disc_layout.disc]);
   uint32_t sector = 0;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t n = frames / count + (i < frames % count ? 1 : 0);
@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
     const std::string_view value = argv[++i];
     if (arg == "--disc") {
       const auto disc = parse_number<int>(value);
-      if (!disc || *disc < kv9::builder::kFirstDisc || *disc > kv9::builder::kLastDisc) {
+      if (!disc || !kv9::valid_disc(*disc)) {
         return fail("--disc takes 1 to 4");
       }
       disc_layout.disc = *disc;

@@ -7,6 +7,7 @@
 #include <numeric>
 #include <stdexcept>
 
+#include "common/movie_table.h"
 #include "tools/pseudo_random.h"
 
 namespace kv9::builder {
@@ -223,7 +224,7 @@ void put_sector_header(uint8_t* sector, std::size_t sector_in_frame, uint16_t co
 }
 
 std::string check_disc_layout(const DiscLayout& disc_layout) {
-  if (disc_layout.disc < kFirstDisc || disc_layout.disc > kLastDisc) return "disc must be 1 to 4";
+  if (!valid_disc(disc_layout.disc)) return "disc must be 1 to 4";
   const uint64_t total = disc_layout.total_sectors != 0 ? disc_layout.total_sectors
                                                         : uint64_t{image_sectors(disc_layout)};
   for (std::size_t i = 0; i < disc_layout.movies.size(); ++i) {

@@ -41,8 +41,6 @@ inline constexpr std::size_t kUnusedAudioSectorBytes = kAudioPayloadOffset - kSe
 static_assert(kUnusedAudioSectorBytes == 360);
 
 inline constexpr uint32_t kTrailingFillerSectors = 2;
-inline constexpr int kFirstDisc = 1;
-inline constexpr int kLastDisc = 4;
 inline constexpr uint32_t kMaxImageSectors = uint32_t{1} << 21;  // byte offsets stay 32-bit
 static_assert(uint64_t{kMaxImageSectors} * kSectorSize == uint64_t{1} << 32);
 
