@@ -82,8 +82,9 @@ int best_candidate(const uint32_t* error) {
   return best;
 }
 
-// Encodes unit pair i of a sound group: 28 stereo pairs into parameter bytes 4 + 2i, 5 + 2i and
-// the nibble bytes 16 + 4n + i.
+// Encodes unit pair i of a sound group: 28 stereo pairs into parameter bytes 2i (left) and
+// 2i + 1 (right) from kGroupParametersAt on, and into nibble byte 4n + i from kGroupSamplesAt on
+// for each sample n.
 void encode_unit_pair(EncoderHistory& history, const int16_t* pairs, uint8_t* group,
                       std::size_t i) {
   // Each lane starts from its channel's history, picked by the lane mask rather than by an
@@ -106,12 +107,12 @@ void encode_unit_pair(EncoderHistory& history, const int16_t* pairs, uint8_t* gr
     const int m = best_candidate(s.error + kXaCandidates * c);
     lane[c] = kXaCandidates * c + static_cast<std::size_t>(m);
     history.channel[c] = {s.prev1[lane[c]], s.prev2[lane[c]]};
-    group[4 + 2 * i + c] = parameter_byte(m % kXaFilters, m / kXaFilters);
+    group[kGroupParametersAt + 2 * i + c] = parameter_byte(m % kXaFilters, m / kXaFilters);
   }
   for (std::size_t n = 0; n < kSamplesPerBlock; ++n) {
     const auto lo = static_cast<uint8_t>(s.nibbles[n][lane[0]] & 15);
     const auto hi = static_cast<uint8_t>(s.nibbles[n][lane[1]] & 15);
-    group[16 + 4 * n + i] = static_cast<uint8_t>(lo | (hi << 4));
+    group[kGroupSamplesAt + kUnitPairsPerSoundGroup * n + i] = static_cast<uint8_t>(lo | (hi << 4));
   }
 }
 
@@ -142,9 +143,9 @@ void encode_sound_group(EncoderHistory& history, const int16_t* pairs, uint8_t* 
   for (std::size_t i = 0; i < kUnitPairsPerSoundGroup; ++i) {
     encode_unit_pair(history, pairs + 2 * kSamplesPerBlock * i, out, i);
   }
-  for (std::size_t b = 0; b < 4; ++b) {
-    out[b] = out[4 + b];
-    out[12 + b] = out[8 + b];
+  for (std::size_t b = 0; b < kGroupCopyBytes; ++b) {
+    out[kGroupFirstCopiesAt + b] = out[kGroupParametersAt + b];
+    out[kGroupSecondCopiesAt + b] = out[kGroupParametersAt + kGroupCopyBytes + b];
   }
 }
 

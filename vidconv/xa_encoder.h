@@ -25,6 +25,17 @@ inline constexpr int kXaCandidates = kXaFilters * (kMaxShift + 1);  // m = 4 * s
 inline constexpr std::size_t kUnitPairsPerSoundGroup = kPairsPerSoundGroup / kSamplesPerBlock;
 static_assert(kXaCandidates == 52 && kUnitPairsPerSoundGroup == 4);
 
+// Sound group offsets, as in the table above.
+inline constexpr std::size_t kGroupCopyBytes = 4;
+inline constexpr std::size_t kGroupFirstCopiesAt = 0;
+inline constexpr std::size_t kGroupParametersAt = kGroupFirstCopiesAt + kGroupCopyBytes;
+inline constexpr std::size_t kGroupParameters = 2 * kUnitPairsPerSoundGroup;
+inline constexpr std::size_t kGroupSecondCopiesAt = kGroupParametersAt + kGroupParameters;
+inline constexpr std::size_t kGroupSamplesAt = kGroupSecondCopiesAt + kGroupCopyBytes;
+static_assert(kGroupParametersAt == 4 && kGroupSecondCopiesAt == 12 && kGroupSamplesAt == 16);
+static_assert(kGroupParameters == 2 * kGroupCopyBytes);
+static_assert(kGroupSamplesAt + kUnitPairsPerSoundGroup * kSamplesPerBlock == kSoundGroupBytes);
+
 // encoder_history: per channel the last two reconstructed samples of the chosen candidates,
 // i.e. what a decoder has made of the sound units written so far.  Reset with each movie.
 struct EncoderHistory {
