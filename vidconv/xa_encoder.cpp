@@ -44,8 +44,9 @@ struct SearchState {
   alignas(64) int32_t nibbles[kSamplesPerBlock][kSearchLanes];
 };
 
-// All trials of one unit pair (28 stereo pairs) to the end: each lane does what encode_candidate
-// does for its candidate, written so that the loop over lanes vectorises.
+// All trials of one unit pair (28 stereo pairs) to the end: each lane encodes its candidate
+// sample by sample (prediction, 4-bit value, reconstruction, error), written so that the loop
+// over lanes vectorises.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void search_unit_pair(
     SearchState& __restrict s, const int16_t* __restrict pairs) {
   for (std::size_t n = 0; n < kSamplesPerBlock; ++n) {
@@ -117,27 +118,6 @@ void encode_unit_pair(EncoderHistory& history, const int16_t* pairs, uint8_t* gr
 }
 
 }  // namespace
-
-void encode_candidate(XaCandidate& c, const int16_t* samples) {
-  const AdpcmFilter& f = adpcm_filter_table[static_cast<std::size_t>(c.filter)];
-  int32_t prev1 = c.prev1;
-  int32_t prev2 = c.prev2;
-  uint32_t error = 0;
-  for (std::size_t n = 0; n < kSamplesPerBlock; ++n) {
-    const int32_t x = samples[2 * n];
-    const int32_t p = (prev1 * f.filter_k0 + prev2 * f.filter_k1) >> kFilterWeightBits;
-    int32_t q = (x - p) >> c.shift;
-    q = q > kNibbleMax ? kNibbleMax : (q < kNibbleMin ? kNibbleMin : q);
-    c.nibbles[n] = static_cast<int8_t>(q);
-    prev2 = prev1;
-    prev1 = clamp16(p + q * (int32_t{1} << c.shift));
-    const int32_t d = x - prev1;
-    error += static_cast<uint32_t>(d < 0 ? -d : d);
-  }
-  c.prev1 = static_cast<int16_t>(prev1);
-  c.prev2 = static_cast<int16_t>(prev2);
-  c.error = error;
-}
 
 void encode_sound_group(EncoderHistory& history, const int16_t* pairs, uint8_t* out) {
   for (std::size_t i = 0; i < kUnitPairsPerSoundGroup; ++i) {
