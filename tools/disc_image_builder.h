@@ -71,29 +71,10 @@ FrameLabel frame_label(const DiscLayout& disc_layout, std::size_t movie, uint32_
 void frame_video_data(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
                       uint8_t* video);
 
-// Sound of a movie being built frame by frame; both histories start at zero with the movie.
-struct MovieSound {
-  ChannelSound left;
-  ChannelSound right;
-};
-MovieSound start_movie_sound(const MovieLayout& movie);
-// The next frame's two 1680-byte audio payloads (105 blocks each).
-void next_frame_sound(MovieSound& sound, uint8_t* left_payload, uint8_t* right_payload);
-
-// The audio payloads of one frame, encoded from the movie's start (cost grows with `frame`).
-void frame_audio_payloads(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
-                          uint8_t* left_payload, uint8_t* right_payload);
-
-// The 20480 bytes of the next frame of a movie as the image holds them before faults are laid
-// on top; `sound` must have produced exactly `frame` frames of this movie before.
-void make_movie_frame(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
-                      MovieSound& sound, uint8_t* frame_bytes);
-
-// The 44.1 kHz samples a decoder gets from the movie's blocks of one channel (0 left,
-// 1 right), history from zero at the movie's start: frames x 2940 samples. Compare with
-// waveform_sample(movie.left or .right, n) for the wanted signal.
-std::vector<int16_t> decoded_movie_channel(const DiscLayout& disc_layout, std::size_t movie,
-                                           int channel);
+// Everything of a frame but its sound, which the audio payloads are left for: the ten sector
+// headers, the unused bytes of the SMN and SMR sectors and the video payloads.
+void put_frame_without_sound(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
+                             uint8_t* frame_bytes);
 
 // --- Images ------------------------------------------------------------------------------------
 // The whole image in memory. Throws std::invalid_argument when check_disc_layout objects.

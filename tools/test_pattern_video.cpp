@@ -19,8 +19,6 @@ inline constexpr uint32_t kFrameLabelMask = (1u << kFrameBits) - 1;
 inline constexpr uint32_t kMovieLabelMask = (1u << kMovieBits) - 1;
 inline constexpr uint32_t kDiscLabelMask = (1u << kDiscBits) - 1;
 inline constexpr uint32_t kDcFieldMask = (1u << kDcBits) - 1;
-inline constexpr int kInnerOffset = 4;  // inner 8x8 pixels of a macroblock
-inline constexpr int kInnerSize = 8;
 inline constexpr int16_t kGreySteps[4] = {-300, -100, 100, 300};  // Y0, Y1, Y2, Y3
 
 // Full-range BT.601: a component value v is coded as DC round(4 (v - 128)).
@@ -58,19 +56,6 @@ uint32_t movie_row_check(uint32_t movie, uint32_t disc) {
   return nibble_xor(movie, kMovieBits) ^ disc ^ kCheckSalt;
 }
 
-// Bits of a label row, leftmost macroblock first.
-uint32_t frame_row_bits(const FrameLabel& label) {
-  const uint32_t frame = label.frame & kFrameLabelMask;
-  return (frame << kCheckBits) | frame_row_check(frame);
-}
-uint32_t movie_row_bits(const FrameLabel& label) {
-  const uint32_t movie = label.movie & kMovieLabelMask;
-  const uint32_t disc = label.disc & kDiscLabelMask;
-  return (((((movie << kDiscBits) | disc) << kCheckBits) | movie_row_check(movie, disc))
-          << kMarkerBits) |
-         kRowMarker;
-}
-
 void set_macroblock(PatternDcs& dcs, int column, int row, BlockColour c) {
   dcs[pattern_dc_index(column, row, kCrBlock)] = c.cr;
   dcs[pattern_dc_index(column, row, kCbBlock)] = c.cb;
@@ -86,22 +71,20 @@ void set_bit_row(PatternDcs& dcs, int row, uint32_t bits) {
   }
 }
 
-uint32_t read_bit_row(const uint8_t* luma, std::size_t stride, int row) {
-  uint32_t bits = 0;
-  for (int column = 0; column < kMacroblockColumns; ++column) {
-    uint32_t sum = 0;
-    for (int y = 0; y < kInnerSize; ++y) {
-      const uint8_t* line =
-          luma + static_cast<std::size_t>(row * kMacroblockSize + kInnerOffset + y) * stride +
-          column * kMacroblockSize + kInnerOffset;
-      for (int x = 0; x < kInnerSize; ++x) sum += line[x];
-    }
-    bits = (bits << 1) | (sum > kLumaThreshold * kInnerSize * kInnerSize ? 1u : 0u);
-  }
-  return bits;
+}  // namespace
+
+uint32_t frame_row_bits(const FrameLabel& label) {
+  const uint32_t frame = label.frame & kFrameLabelMask;
+  return (frame << kCheckBits) | frame_row_check(frame);
 }
 
-}  // namespace
+uint32_t movie_row_bits(const FrameLabel& label) {
+  const uint32_t movie = label.movie & kMovieLabelMask;
+  const uint32_t disc = label.disc & kDiscLabelMask;
+  return (((((movie << kDiscBits) | disc) << kCheckBits) | movie_row_check(movie, disc))
+          << kMarkerBits) |
+         kRowMarker;
+}
 
 void pattern_dcs(const FrameLabel& label, PatternDcs& dcs) {
   const auto& colours = bar_colours();
@@ -134,27 +117,6 @@ void pack_pattern_bitstream(const PatternDcs& dcs, uint8_t* bitstream) {
   }
 }
 
-bool unpack_pattern_bitstream(const uint8_t* bitstream, PatternDcs& dcs) {
-  uint32_t pending = 0;
-  int pending_bits = 0;
-  std::size_t at = 0;
-  bool ok = true;
-  for (int16_t& dc : dcs) {
-    while (pending_bits < kBitsPerBlock) {
-      pending = (pending << kWordBits) | bitstream[at] | (uint32_t{bitstream[at + 1]} << 8);
-      pending_bits += kWordBits;
-      at += 2;
-    }
-    pending_bits -= kBitsPerBlock;
-    const uint32_t code = (pending >> pending_bits) & ((1u << kBitsPerBlock) - 1);
-    pending &= (1u << pending_bits) - 1;
-    const int32_t field = static_cast<int32_t>(code >> kEndOfBlockBits);
-    dc = static_cast<int16_t>(field > kDcMax ? field - (1 << kDcBits) : field);
-    ok = ok && (code & ((1u << kEndOfBlockBits) - 1)) == kEndOfBlockCode;
-  }
-  return ok;
-}
-
 void make_frame_video_data(const FrameLabel& label, uint64_t padding_seed, uint8_t* video) {
   put_le16(video + kHeadLengthAt, kHeadLength);
   put_le16(video + kHeadMarkerAt, kHeadMarker);
@@ -164,38 +126,6 @@ void make_frame_video_data(const FrameLabel& label, uint64_t padding_seed, uint8
   pattern_dcs(label, dcs);
   pack_pattern_bitstream(dcs, video + kFrameHeadBytes);
   fill_pseudo_random(padding_seed, video + kPatternBytes, kFrameVideoBytes - kPatternBytes);
-}
-
-void render_pattern_luma(const PatternDcs& dcs, uint8_t* luma, std::size_t stride) {
-  constexpr int kHalf = kMacroblockSize / 2;
-  for (int row = 0; row < kMacroblockRows; ++row) {
-    for (int column = 0; column < kMacroblockColumns; ++column) {
-      for (int y = 0; y < kMacroblockSize; ++y) {
-        uint8_t* line = luma + static_cast<std::size_t>(row * kMacroblockSize + y) * stride +
-                        column * kMacroblockSize;
-        const PatternBlock left = y < kHalf ? kY0Block : kY2Block;
-        const PatternBlock right = y < kHalf ? kY1Block : kY3Block;
-        const uint8_t l = luma_of_dc(dcs[pattern_dc_index(column, row, left)]);
-        const uint8_t r = luma_of_dc(dcs[pattern_dc_index(column, row, right)]);
-        for (int x = 0; x < kMacroblockSize; ++x) line[x] = x < kHalf ? l : r;
-      }
-    }
-  }
-}
-
-bool read_frame_label(const uint8_t* luma, std::size_t stride, FrameLabel& label) {
-  const uint32_t frame_row = read_bit_row(luma, stride, kFrameLabelRow);
-  const uint32_t movie_row = read_bit_row(luma, stride, kMovieLabelRow);
-  const uint32_t frame = frame_row >> kCheckBits;
-  const uint32_t movie = movie_row >> (kDiscBits + kCheckBits + kMarkerBits);
-  const uint32_t disc = (movie_row >> (kCheckBits + kMarkerBits)) & kDiscLabelMask;
-  const uint32_t movie_check = (movie_row >> kMarkerBits) & 15;
-  if ((frame_row & 15) != frame_row_check(frame) || movie_check != movie_row_check(movie, disc) ||
-      (movie_row & 15) != kRowMarker) {
-    return false;
-  }
-  label = {frame, movie, disc};
-  return true;
 }
 
 }  // namespace kv9::builder

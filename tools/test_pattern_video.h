@@ -65,7 +65,6 @@ inline constexpr uint32_t kRowMarker = 0b1010;  // last four macroblocks of the 
 inline constexpr int kMarkerBits = 4;
 inline constexpr int32_t kWhiteDc = 400;   // decodes to luma 228
 inline constexpr int32_t kBlackDc = -400;  // decodes to luma 28
-inline constexpr int kLumaThreshold = 128;
 static_assert(kBarRows + 3 == kMacroblockRows && kMovieLabelRow == kMacroblockRows - 1);
 static_assert(kFrameBits + kCheckBits == kMacroblockColumns);
 static_assert(kMovieBits + kDiscBits + kCheckBits + kMarkerBits == kMacroblockColumns);
@@ -87,26 +86,16 @@ inline constexpr int pattern_dc_index(int column, int row, PatternBlock block) {
 
 void pattern_dcs(const FrameLabel& label, PatternDcs& dcs);
 
+// Bits of the two label rows, leftmost macroblock first: the frame and its check nibble; the
+// movie, the disc, their check nibble and the marker.
+uint32_t frame_row_bits(const FrameLabel& label);
+uint32_t movie_row_bits(const FrameLabel& label);
+
 // Packs the blocks into 16-bit little-endian words filled from their most significant bit.
 void pack_pattern_bitstream(const PatternDcs& dcs, uint8_t* bitstream);
-// Reads them back; false when a block's end-of-block code is not '10'.
-bool unpack_pattern_bitstream(const uint8_t* bitstream, PatternDcs& dcs);
 
 // The 16320 bytes of a frame's video data: frame head (quantiser scale frame + 1), bitstream,
 // then pseudo-random bytes from `padding_seed` up to the end.
 void make_frame_video_data(const FrameLabel& label, uint64_t padding_seed, uint8_t* video);
-
-// Luma a decoder shows for a block of DC value `dc` (full range, halves rounded down).
-inline constexpr uint8_t luma_of_dc(int32_t dc) {
-  const int32_t y = (2 * dc + 1027) >> 3;
-  return static_cast<uint8_t>(y < 0 ? 0 : (y > 255 ? 255 : y));
-}
-
-// The 320x224 luma picture of a bitstream, one byte per pixel, rows of `stride` bytes.
-void render_pattern_luma(const PatternDcs& dcs, uint8_t* luma, std::size_t stride);
-
-// Reads the label of a decoded luma picture: the mean of the inner 8x8 pixels of each label
-// macroblock against 128. False when a check nibble or the marker does not match.
-bool read_frame_label(const uint8_t* luma, std::size_t stride, FrameLabel& label);
 
 }  // namespace kv9::builder

@@ -15,8 +15,8 @@
 
 #include "common/adpcm_decoder.h"
 #include "common/layout.h"
-#include "support/temp_dir.h"
-#include "tools/pseudo_random.h"
+#include "support/built_movie.h"
+#include "support/test_pattern_reader.h"
 
 namespace kv9::builder {
 
@@ -85,9 +85,9 @@ TEST(DiscImageBuilder, MoviesFillerAndFaultsLieWhereDescribed) {
   std::vector<uint8_t> video(kFrameVideoBytes);
   for (std::size_t movie = 0; movie < disc_layout.movies.size(); ++movie) {
     const MovieLayout& m = disc_layout.movies[movie];
-    MovieSound sound = start_movie_sound(m);
+    test::MovieSound sound = test::start_movie_sound(m);
     for (uint32_t f = 0; f < m.frames; ++f) {
-      make_movie_frame(disc_layout, movie, f, sound, frame.data());
+      test::make_movie_frame(disc_layout, movie, f, sound, frame.data());
       const std::size_t at = (m.start_sector + f * kFrameSectors) * kSectorSize;
       if (movie == 1 && f == 1) std::memcpy(frame.data() + 2 * kSectorSize, "SMX", 3);
       EXPECT_EQ(0, std::memcmp(image.data() + at, frame.data(), kFrameBytes))
@@ -99,14 +99,6 @@ TEST(DiscImageBuilder, MoviesFillerAndFaultsLieWhereDescribed) {
       }
     }
   }
-  std::vector<uint8_t> left(kAudioPayloadBytes), right(kAudioPayloadBytes);
-  frame_audio_payloads(disc_layout, 1, 3, left.data(), right.data());
-  const std::size_t last_frame = (3 + 3 * kFrameSectors) * kSectorSize;
-  EXPECT_EQ(0, std::memcmp(image.data() + last_frame + kAudioPayloadOffset, left.data(),
-                           kAudioPayloadBytes));
-  EXPECT_EQ(0, std::memcmp(image.data() + last_frame + kSectorSize + kAudioPayloadOffset,
-                           right.data(), kAudioPayloadBytes));
-
   // The lone SMN sector: the signature, then filler; the sector after it carries no SMR.
   EXPECT_EQ(header_at(image, 1), (Header{'S', 'M', 'N', 0x01, 0x00, 0x09, 0x00, 0x00}));
   EXPECT_NE(header_at(image, 2)[2], 'R');
@@ -169,7 +161,7 @@ TEST(TestPatternVideo, FrameVideoDataRoundTripsToItsLabel) {
                            kFrameVideoBytes - kPatternBytes));
 
   PatternDcs dcs;
-  ASSERT_TRUE(unpack_pattern_bitstream(video.data() + kFrameHeadBytes, dcs));
+  ASSERT_TRUE(test::unpack_pattern_bitstream(video.data() + kFrameHeadBytes, dcs));
   PatternDcs expected;
   pattern_dcs(frame_label(disc_layout, 0, 2), expected);
   EXPECT_EQ(dcs, expected);
@@ -178,15 +170,15 @@ TEST(TestPatternVideo, FrameVideoDataRoundTripsToItsLabel) {
     EXPECT_LT(dcs[pattern_dc_index(7, kGreyStepRow, b)],
               dcs[pattern_dc_index(7, kGreyStepRow, PatternBlock(b + 1))]);
   }
-  render_pattern_luma(dcs, luma.data(), kPictureWidth);
+  test::render_pattern_luma(dcs, luma.data(), kPictureWidth);
   FrameLabel label;
-  ASSERT_TRUE(read_frame_label(luma.data(), kPictureWidth, label));
+  ASSERT_TRUE(test::read_frame_label(luma.data(), kPictureWidth, label));
   EXPECT_EQ(label.frame, 2u);
   EXPECT_EQ(label.movie, 0u);
   EXPECT_EQ(label.disc, 2u);
 
   video[kFrameHeadBytes] ^= 0x10;  // the first block's end-of-block code becomes '11'
-  EXPECT_FALSE(unpack_pattern_bitstream(video.data() + kFrameHeadBytes, dcs));
+  EXPECT_FALSE(test::unpack_pattern_bitstream(video.data() + kFrameHeadBytes, dcs));
 }
 
 }  // namespace
