@@ -37,17 +37,6 @@ inline int32_t decode_sample(ChannelHistory& h, const BlockParams& p, int32_t ni
 
 }  // namespace
 
-void decode_block(ChannelHistory& history, const uint8_t* block, int16_t* pairs, int channel) {
-  const BlockParams p = block_params(block);
-  ChannelHistory h = history;
-  for (std::size_t j = 0; j < kSamplesPerBlock / 2; ++j) {
-    const uint8_t b = block[kBlockSamplesAt + j];
-    pairs[2 * (2 * j) + channel] = static_cast<int16_t>(decode_sample(h, p, b & 15));
-    pairs[2 * (2 * j + 1) + channel] = static_cast<int16_t>(decode_sample(h, p, b >> 4));
-  }
-  history = h;
-}
-
 void decode_block_pair(DecoderHistory& history, const uint8_t* left, const uint8_t* right,
                        int16_t* pairs) {
   const BlockParams pl = block_params(left);

@@ -63,19 +63,8 @@ inline void reset_history(DecoderHistory& h) {
   h = DecoderHistory{};
 }
 
-// Decodes one block with one channel's history into that channel's value of 28 stereo pairs
-// (pairs[2t + channel]); the other channel's values are left untouched.
-void decode_block(ChannelHistory& history, const uint8_t* block, int16_t* pairs, int channel);
-
-inline void decode_block_left(DecoderHistory& h, const uint8_t* block, int16_t* pairs) {
-  decode_block(h.channel[0], block, pairs, 0);
-}
-inline void decode_block_right(DecoderHistory& h, const uint8_t* block, int16_t* pairs) {
-  decode_block(h.channel[1], block, pairs, 1);
-}
-
-// Decodes a left and a right block into the same 28 pairs: the same result as
-// decode_block_left then decode_block_right, with the two channels' work interleaved.
+// Decodes a left and a right block into the same 28 pairs, pair t being (left sample t, right
+// sample t), each channel with its own history.
 void decode_block_pair(DecoderHistory& h, const uint8_t* left, const uint8_t* right,
                        int16_t* pairs);
 

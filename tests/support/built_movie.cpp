@@ -1,6 +1,7 @@
 #include "support/built_movie.h"
 
 #include "common/layout.h"
+#include "support/reference_decoder.h"
 
 namespace kv9::test {
 

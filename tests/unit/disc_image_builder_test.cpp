@@ -16,6 +16,7 @@
 #include "common/adpcm_decoder.h"
 #include "common/layout.h"
 #include "support/built_movie.h"
+#include "support/reference_decoder.h"
 #include "support/test_pattern_reader.h"
 
 namespace kv9::builder {
@@ -127,7 +128,7 @@ TEST_P(EncoderTracksDecoder, OverManyFrames) {
   for (int frame = 0; frame < 40; ++frame) {
     encode_frame_payload(sound, payload.data(), tracked.data());
     for (std::size_t b = 0; b < kBlocksPerFrame; ++b) {
-      decode_block(decoder, payload.data() + b * kBlockBytes, pairs, 1);
+      test::decode_block(decoder, payload.data() + b * kBlockBytes, pairs, 1);
       for (std::size_t t = 0; t < kSamplesPerBlock; ++t) {
         ASSERT_EQ(pairs[2 * t + 1], tracked[b * kSamplesPerBlock + t])
             << "frame " << frame << " block " << b << " sample " << t;

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "support/reference_decoder.h"
 #include "support/reference_xa_encoder.h"
 
 namespace kv9 {
@@ -102,7 +103,7 @@ TEST(XaEncoder, LongVariedSignalsMatchReferenceAndDecodeToTheReconstruction) {
         const auto block = source_block(
             got[4 + 2 * i + c], [&](std::size_t n) { return got[16 + 4 * n + i] >> (4 * c); });
         std::array<int16_t, 2 * kSamplesPerBlock> out;
-        decode_block(decoder.channel[c], block.data(), out.data(), c);
+        test::decode_block(decoder.channel[c], block.data(), out.data(), c);
       }
     }
     for (int c = 0; c < 2; ++c) {
@@ -221,7 +222,7 @@ TEST_P(XaReferenceCandidate, QuantisesAndReconstructsLikeTheDecoder) {
       source_block(parameter_byte(c.filter, c.shift), [&](std::size_t n) { return c.nibbles[n]; });
   ChannelHistory h{k.prev1, k.prev2};
   std::array<int16_t, 2 * kSamplesPerBlock> out{};
-  decode_block(h, block.data(), out.data(), 0);
+  test::decode_block(h, block.data(), out.data(), 0);
   EXPECT_EQ(out[0], k.first);
   uint32_t error = 0;
   for (std::size_t n = 0; n < kSamplesPerBlock; ++n) error += std::abs(k.x - out[2 * n]);
