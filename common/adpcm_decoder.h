@@ -54,7 +54,7 @@ struct ChannelHistory {
   int32_t prev2 = 0;  // the one before it
 };
 
-// decoder_history: one record per channel, reset at the start of every movie.
+// The decoder's history: one record per channel, reset at the start of every movie.
 struct DecoderHistory {
   std::array<ChannelHistory, kDecoderChannels> channel{};
 };

@@ -36,7 +36,7 @@ static_assert(kGroupParametersAt == 4 && kGroupSecondCopiesAt == 12 && kGroupSam
 static_assert(kGroupParameters == 2 * kGroupCopyBytes);
 static_assert(kGroupSamplesAt + kUnitPairsPerSoundGroup * kSamplesPerBlock == kSoundGroupBytes);
 
-// encoder_history: per channel the last two reconstructed samples of the chosen candidates,
+// The encoder's history: per channel the last two reconstructed samples of the chosen candidates,
 // i.e. what a decoder has made of the sound units written so far.  Reset with each movie.
 struct EncoderHistory {
   std::array<ChannelHistory, kDecoderChannels> channel{};

@@ -46,7 +46,7 @@ inline uint64_t load_word(const uint8_t* p) {
 
 enum class Step { kSearch, kFirstFrameCheck, kFrameWalk, kEnd };
 
-// Marks of one Progress step at a counter value.
+// The marks of a failed comparison at a counter value.
 void progress_marks_at(uint64_t counter) {
   if (counter % kDotEvery != 0) return;
   std::putchar('.');
@@ -54,14 +54,15 @@ void progress_marks_at(uint64_t counter) {
   std::fflush(stdout);
 }
 
-// Marks of the Progress steps at every counter value in (from, to].
+// The marks of failed comparisons at every counter value in (from, to].
 void progress_marks_between(uint64_t from, uint64_t to) {
   for (uint64_t m = (from / kDotEvery + 1) * kDotEvery; m <= to; m += kDotEvery) {
     progress_marks_at(m);
   }
 }
 
-// After a failed comparison: marks, then End at the end of the image, else the search.
+// After a failed comparison: its marks, then the end of the scan at the end of the image, else
+// the search again.
 Step progress(const ScanState& st, const ImageStream& image) {
   progress_marks_at(st.counter);
   return image.ended ? Step::kEnd : Step::kSearch;

@@ -28,8 +28,8 @@ std::string audio_sector(const uint8_t* groups) {
   return s;
 }
 
-// The interleaved stream of a built movie, put together from the cycle rules with the plain
-// reference resampler and encoder.
+// The interleaved stream of a built movie, put together cycle by cycle (four frames, five audio
+// sectors) with the plain reference resampler and encoder.
 std::string expected_stream(const builder::DiscLayout& disc_layout, std::size_t movie) {
   const uint32_t frames = disc_layout.movies[movie].frames;
   std::string out = test::expected_stream_header();
