@@ -21,6 +21,37 @@ inline constexpr uint32_t kDiscLabelMask = (1u << kDiscBits) - 1;
 inline constexpr uint32_t kDcFieldMask = (1u << kDcBits) - 1;
 inline constexpr int16_t kGreySteps[4] = {-300, -100, 100, 300};  // Y0, Y1, Y2, Y3
 
+// The frame number: a band of macroblock rows, and in it digits drawn on the grid of 8x8 luma
+// blocks (two per macroblock side), one block per font pixel.
+inline constexpr int kBlocksPerSide = 2;
+inline constexpr int kBlockColumns = kMacroblockColumns * kBlocksPerSide;
+inline constexpr int kNumberBandRow = 3;
+inline constexpr int kNumberBandRows = 5;
+inline constexpr int kGlyphWidth = 5;
+inline constexpr int kGlyphHeight = 7;
+inline constexpr int kGlyphStep = kGlyphWidth + 1;  // a blank block column between digits
+inline constexpr int kNumberBlockRow = kNumberBandRow * kBlocksPerSide + 1;
+inline constexpr int kMaxDigits = 5;  // up to 65536
+inline constexpr uint32_t kNumberModulus = uint32_t{1} << kFrameBits;
+static_assert(kNumberBandRow + kNumberBandRows <= kBarRows);
+static_assert(kNumberBlockRow + kGlyphHeight < (kNumberBandRow + kNumberBandRows) * kBlocksPerSide);
+static_assert(kMaxDigits * kGlyphStep <= kBlockColumns);
+
+// Digits 0 to 9, rows top to bottom, the leftmost font pixel in bit 4.
+using Glyph = std::array<uint8_t, kGlyphHeight>;
+inline constexpr std::array<Glyph, 10> kDigitGlyphs = {{
+    {0b01110, 0b10001, 0b10011, 0b10101, 0b11001, 0b10001, 0b01110},
+    {0b00100, 0b01100, 0b00100, 0b00100, 0b00100, 0b00100, 0b01110},
+    {0b01110, 0b10001, 0b00001, 0b00010, 0b00100, 0b01000, 0b11111},
+    {0b11111, 0b00010, 0b00100, 0b00010, 0b00001, 0b10001, 0b01110},
+    {0b00010, 0b00110, 0b01010, 0b10010, 0b11111, 0b00010, 0b00010},
+    {0b11111, 0b10000, 0b11110, 0b00001, 0b00001, 0b10001, 0b01110},
+    {0b00110, 0b01000, 0b10000, 0b11110, 0b10001, 0b10001, 0b01110},
+    {0b11111, 0b00001, 0b00010, 0b00100, 0b01000, 0b01000, 0b01000},
+    {0b01110, 0b10001, 0b10001, 0b01110, 0b10001, 0b10001, 0b01110},
+    {0b01110, 0b10001, 0b10001, 0b01111, 0b00001, 0b00010, 0b01100},
+}};
+
 // Full-range BT.601: a component value v is coded as DC round(4 (v - 128)).
 int16_t dc_of_component(double v) {
   const long dc = std::lround(4 * (v - 128));
@@ -64,6 +95,39 @@ void set_macroblock(PatternDcs& dcs, int column, int row, BlockColour c) {
   }
 }
 
+// Luma block `block_column`, `block_row` of the 40x28 grid of luma blocks.
+void set_luma_block(PatternDcs& dcs, int block_column, int block_row, int16_t dc) {
+  const auto block =
+      static_cast<PatternBlock>(kY0Block + kBlocksPerSide * (block_row % 2) + block_column % 2);
+  dcs[pattern_dc_index(block_column / kBlocksPerSide, block_row / kBlocksPerSide, block)] = dc;
+}
+
+// The band, and on it the number's digits, centred.
+void draw_number(PatternDcs& dcs, uint32_t number) {
+  for (int row = kNumberBandRow; row < kNumberBandRow + kNumberBandRows; ++row) {
+    for (int column = 0; column < kMacroblockColumns; ++column) {
+      set_macroblock(dcs, column, row, {kBlackDc, 0, 0});
+    }
+  }
+  int digits[kMaxDigits];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<int>(number % 10);
+    number /= 10;
+  } while (number != 0 && count < kMaxDigits);
+  const int left = (kBlockColumns - (count * kGlyphStep - 1)) / 2;
+  for (int d = 0; d < count; ++d) {
+    const Glyph& glyph = kDigitGlyphs[digits[count - 1 - d]];
+    for (int y = 0; y < kGlyphHeight; ++y) {
+      for (int x = 0; x < kGlyphWidth; ++x) {
+        if ((glyph[y] >> (kGlyphWidth - 1 - x)) & 1) {
+          set_luma_block(dcs, left + d * kGlyphStep + x, kNumberBlockRow + y, kWhiteDc);
+        }
+      }
+    }
+  }
+}
+
 void set_bit_row(PatternDcs& dcs, int row, uint32_t bits) {
   for (int column = 0; column < kMacroblockColumns; ++column) {
     const bool one = (bits >> (kMacroblockColumns - 1 - column)) & 1;
@@ -96,6 +160,7 @@ void pattern_dcs(const FrameLabel& label, PatternDcs& dcs) {
     for (int i = 0; i < 4; ++i)
       dcs[pattern_dc_index(column, kGreyStepRow, steps[i])] = kGreySteps[i];
   }
+  draw_number(dcs, label.frame % kNumberModulus + 1);
   set_bit_row(dcs, kFrameLabelRow, frame_row_bits(label));
   set_bit_row(dcs, kMovieLabelRow, movie_row_bits(label));
 }

@@ -1,9 +1,11 @@
 // Test pictures for synthetic movies: each frame's video data carries a DC-only bitstream of a
-// 320x224 picture that says which frame it is. Upper rows: colour bars that move one bar per
-// frame. Row 11: four grey steps inside every macroblock (shows the luma block order). Row 12:
-// the frame index, 16 bits, and a check nibble. Row 13: the movie number (8 bits), the disc
-// (4 bits), a check nibble and a fixed marker. A bit is a white (luma DC +400) or black (-400)
-// macroblock, most significant bit leftmost.
+// 320x224 picture that says which frame it is, to a person and to a test. Macroblock rows 0 to
+// 10: colour bars that move one bar per frame; across rows 3 to 7 a black band shows the frame's
+// number counted from 1 (frame index mod 2^16, plus 1) in white digits of a 5x7 block font, one
+// flat 8x8 luma block per font pixel. Row 11: four grey steps inside every macroblock (shows the
+// luma block order). Row 12: the frame index, 16 bits, and a check nibble. Row 13: the movie
+// number (8 bits), the disc (4 bits), a check nibble and a fixed marker. A bit is a white (luma
+// DC +400) or black (-400) macroblock, most significant bit leftmost.
 #pragma once
 
 #include <array>

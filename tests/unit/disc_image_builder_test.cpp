@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "common/adpcm_decoder.h"
@@ -180,6 +181,31 @@ TEST(TestPatternVideo, FrameVideoDataRoundTripsToItsLabel) {
 
   video[kFrameHeadBytes] ^= 0x10;  // the first block's end-of-block code becomes '11'
   EXPECT_FALSE(test::unpack_pattern_bitstream(video.data() + kFrameHeadBytes, dcs));
+}
+
+// A person reads the frame's number, counted from 1: white 8x8 blocks of a block font on the
+// black band across macroblock rows 3 to 7 (block rows 6 to 15).
+TEST(TestPatternVideo, ShowsTheFrameNumberInDigits) {
+  PatternDcs dcs;
+  pattern_dcs({20, 0, 1}, dcs);
+  std::vector<uint8_t> luma(kPictureWidth * kPictureHeight);
+  test::render_pattern_luma(dcs, luma.data(), kPictureWidth);
+  std::vector<std::string> band;  // '#' for a white block
+  for (int y = 6 * 8 + 4; y < 16 * 8; y += 8) {
+    band.emplace_back();
+    for (int x = 4; x < kPictureWidth; x += 8)
+      band.back() += luma[y * kPictureWidth + x] > 128 ? '#' : '.';
+  }
+  // The smallest box around the white blocks.
+  std::erase_if(band, [](const std::string& row) { return row.find('#') == std::string::npos; });
+  std::size_t left = band[0].size(), right = 0;
+  for (const std::string& row : band) {
+    left = std::min(left, row.find('#'));
+    right = std::max(right, row.rfind('#'));
+  }
+  for (std::string& row : band) row = row.substr(left, right + 1 - left);
+  EXPECT_EQ(band, (std::vector<std::string>{".###....#.", "#...#..##.", "....#...#.", "...#....#.",
+                                            "..#.....#.", ".#......#.", "#####..###"}));
 }
 
 }  // namespace
