@@ -128,6 +128,24 @@ void draw_number(PatternDcs& dcs, uint32_t number) {
   }
 }
 
+// Packs the blocks into 16-bit little-endian words filled from their most significant bit.
+void pack_pattern_bitstream(const PatternDcs& dcs, uint8_t* bitstream) {
+  uint32_t pending = 0;  // bits not yet stored, most significant first
+  int pending_bits = 0;
+  std::size_t at = 0;
+  for (int16_t dc : dcs) {
+    pending = (pending << kBitsPerBlock) |
+              ((static_cast<uint32_t>(dc) & kDcFieldMask) << kEndOfBlockBits) | kEndOfBlockCode;
+    pending_bits += kBitsPerBlock;
+    while (pending_bits >= kWordBits) {
+      pending_bits -= kWordBits;
+      put_le16(bitstream + at, pending >> pending_bits);
+      at += 2;
+    }
+    pending &= (1u << pending_bits) - 1;
+  }
+}
+
 void set_bit_row(PatternDcs& dcs, int row, uint32_t bits) {
   for (int column = 0; column < kMacroblockColumns; ++column) {
     const bool one = (bits >> (kMacroblockColumns - 1 - column)) & 1;
@@ -163,23 +181,6 @@ void pattern_dcs(const FrameLabel& label, PatternDcs& dcs) {
   draw_number(dcs, label.frame % kNumberModulus + 1);
   set_bit_row(dcs, kFrameLabelRow, frame_row_bits(label));
   set_bit_row(dcs, kMovieLabelRow, movie_row_bits(label));
-}
-
-void pack_pattern_bitstream(const PatternDcs& dcs, uint8_t* bitstream) {
-  uint32_t pending = 0;  // bits not yet stored, most significant first
-  int pending_bits = 0;
-  std::size_t at = 0;
-  for (int16_t dc : dcs) {
-    pending = (pending << kBitsPerBlock) |
-              ((static_cast<uint32_t>(dc) & kDcFieldMask) << kEndOfBlockBits) | kEndOfBlockCode;
-    pending_bits += kBitsPerBlock;
-    while (pending_bits >= kWordBits) {
-      pending_bits -= kWordBits;
-      put_le16(bitstream + at, pending >> pending_bits);
-      at += 2;
-    }
-    pending &= (1u << pending_bits) - 1;
-  }
 }
 
 void make_frame_video_data(const FrameLabel& label, uint64_t padding_seed, uint8_t* video) {

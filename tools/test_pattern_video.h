@@ -93,9 +93,6 @@ void pattern_dcs(const FrameLabel& label, PatternDcs& dcs);
 uint32_t frame_row_bits(const FrameLabel& label);
 uint32_t movie_row_bits(const FrameLabel& label);
 
-// Packs the blocks into 16-bit little-endian words filled from their most significant bit.
-void pack_pattern_bitstream(const PatternDcs& dcs, uint8_t* bitstream);
-
 // The 16320 bytes of a frame's video data: frame head (quantiser scale frame + 1), bitstream,
 // then pseudo-random bytes from `padding_seed` up to the end.
 void make_frame_video_data(const FrameLabel& label, uint64_t padding_seed, uint8_t* video);
