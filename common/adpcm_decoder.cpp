@@ -17,15 +17,15 @@ struct BlockParams {
 };
 
 inline BlockParams block_params(const uint8_t* block) {
-  const AdpcmFilter& f = adpcm_filter_table[block_filter(block[0])];
-  return {f.filter_k0, f.filter_k1, block_shift(block[0])};
+  const AdpcmFilter& f = adpcm_filter_table[block_filter(block[kBlockParameterAt])];
+  return {f.filter_k0, f.filter_k1, block_shift(block[kBlockParameterAt])};
 }
 
 // One sample: prediction from the history (arithmetic shift, rounding toward minus infinity),
 // plus the scaled 4-bit value, saturated; the saturated value becomes the new history.
 inline int32_t decode_sample(ChannelHistory& h, const BlockParams& p, int32_t nibble) {
   int32_t d = nibble_value(nibble) * (int32_t{1} << p.shift);
-  int32_t pred = (h.prev1 * p.k0 + h.prev2 * p.k1) >> 8;
+  int32_t pred = (h.prev1 * p.k0 + h.prev2 * p.k1) >> kFilterWeightBits;
   int32_t v = d + pred;
   // Saturation is rare in real sound: a branch the processor predicts keeps the clamp off the
   // chain that runs from one sample to the next.
@@ -37,17 +37,6 @@ inline int32_t decode_sample(ChannelHistory& h, const BlockParams& p, int32_t ni
 
 }  // namespace
 
-void decode_block(ChannelHistory& history, const uint8_t* block, int16_t* pairs, int channel) {
-  const BlockParams p = block_params(block);
-  ChannelHistory h = history;
-  for (std::size_t j = 0; j < kSamplesPerBlock / 2; ++j) {
-    const uint8_t b = block[2 + j];
-    pairs[2 * (2 * j) + channel] = static_cast<int16_t>(decode_sample(h, p, b & 15));
-    pairs[2 * (2 * j + 1) + channel] = static_cast<int16_t>(decode_sample(h, p, b >> 4));
-  }
-  history = h;
-}
-
 void decode_block_pair(DecoderHistory& history, const uint8_t* left, const uint8_t* right,
                        int16_t* pairs) {
   const BlockParams pl = block_params(left);
@@ -55,8 +44,8 @@ void decode_block_pair(DecoderHistory& history, const uint8_t* left, const uint8
   ChannelHistory hl = history.channel[0];
   ChannelHistory hr = history.channel[1];
   for (std::size_t j = 0; j < kSamplesPerBlock / 2; ++j) {
-    const uint8_t bl = left[2 + j];
-    const uint8_t br = right[2 + j];
+    const uint8_t bl = left[kBlockSamplesAt + j];
+    const uint8_t br = right[kBlockSamplesAt + j];
     int16_t* out = pairs + 4 * j;
     out[0] = static_cast<int16_t>(decode_sample(hl, pl, bl & 15));
     out[1] = static_cast<int16_t>(decode_sample(hr, pr, br & 15));

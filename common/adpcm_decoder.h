@@ -7,11 +7,19 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace kv9 {
 
 inline constexpr int kDecoderChannels = 2;  // 0 left, 1 right
+
+inline constexpr std::size_t kBlockParameterAt = 0;
+inline constexpr std::size_t kBlockSamplesAt = 2;
+inline constexpr int32_t kNibbleMin = -8;  // a sample's 4-bit value, two's complement
+inline constexpr int32_t kNibbleMax = 7;
+inline constexpr int kMaxShift = 12;         // range r gives the step 2^(12 - r)
+inline constexpr int kFilterWeightBits = 8;  // filter weights are in units of 1/256
 
 // 16-bit saturation used everywhere a value becomes a sample or a history value.
 inline constexpr int32_t clamp16(int32_t v) {
@@ -38,7 +46,7 @@ inline constexpr int block_filter(uint8_t param) {
 }
 inline constexpr int block_shift(uint8_t param) {
   int r = param & 15;
-  return 12 - (r > 12 ? 12 : r);
+  return kMaxShift - (r > kMaxShift ? kMaxShift : r);
 }
 
 struct ChannelHistory {
@@ -46,7 +54,7 @@ struct ChannelHistory {
   int32_t prev2 = 0;  // the one before it
 };
 
-// decoder_history: one record per channel, reset at the start of every movie.
+// The decoder's history: one record per channel, reset at the start of every movie.
 struct DecoderHistory {
   std::array<ChannelHistory, kDecoderChannels> channel{};
 };
@@ -55,19 +63,8 @@ inline void reset_history(DecoderHistory& h) {
   h = DecoderHistory{};
 }
 
-// Decodes one block with one channel's history into that channel's value of 28 stereo pairs
-// (pairs[2t + channel]); the other channel's values are left untouched.
-void decode_block(ChannelHistory& history, const uint8_t* block, int16_t* pairs, int channel);
-
-inline void decode_block_left(DecoderHistory& h, const uint8_t* block, int16_t* pairs) {
-  decode_block(h.channel[0], block, pairs, 0);
-}
-inline void decode_block_right(DecoderHistory& h, const uint8_t* block, int16_t* pairs) {
-  decode_block(h.channel[1], block, pairs, 1);
-}
-
-// Decodes a left and a right block into the same 28 pairs: the same result as
-// decode_block_left then decode_block_right, with the two channels' work interleaved.
+// Decodes a left and a right block into the same 28 pairs, pair t being (left sample t, right
+// sample t), each channel with its own history.
 void decode_block_pair(DecoderHistory& h, const uint8_t* left, const uint8_t* right,
                        int16_t* pairs);
 

@@ -4,8 +4,13 @@
 #include <cstring>
 
 namespace kv9 {
+namespace {
 
-inline constexpr std::size_t kTagBytes = 3;
+bool tag_differs(const SourceFrame& frame, std::size_t s) {
+  return std::memcmp(frame_sector(frame, s), sector_tag(s).data(), kHeaderTagBytes) != 0;
+}
+
+}  // namespace
 
 void read_movie_frame(ImageStream& image, ProgressMeter& meter, SourceFrame& frame) {
   // The whole frame is read at once; the marks come out exactly as if it were read sector by
@@ -23,16 +28,16 @@ void gather_frame_video(const SourceFrame& f, uint8_t* video) {
 
 void check_frame_headers(const SourceFrame& frame) {
   bool printed = false;
-  if (std::memcmp(frame_sector(frame, kSmnSector), "SMN", kTagBytes) != 0) {
+  if (tag_differs(frame, kSmnSector)) {
     std::fputs("SMN Error", stdout);
     printed = true;
   }
-  if (std::memcmp(frame_sector(frame, kSmrSector), "SMR", kTagBytes) != 0) {
+  if (tag_differs(frame, kSmrSector)) {
     std::fputs("SMR Error", stdout);
     printed = true;
   }
   for (std::size_t j = 0; j < kSmjSectors; ++j) {
-    if (std::memcmp(frame_sector(frame, kFirstSmjSector + j), "SMJ", kTagBytes) != 0) {
+    if (tag_differs(frame, kFirstSmjSector + j)) {
       std::printf("SMJ Error(%d)", static_cast<int>(j));
       printed = true;
     }

@@ -2,6 +2,7 @@
 // sees where every number comes from.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -9,7 +10,7 @@ namespace kv9 {
 
 // --- Source disc: 2048-byte sectors, ten per movie frame -------------------------------------
 inline constexpr std::size_t kSectorSize = 2048;
-inline constexpr std::size_t kSectorHeaderBytes = 8;  // "SMN"/"SMR"/"SMJ" + 5 bytes
+inline constexpr std::size_t kSectorHeaderBytes = 8;  // tag and five bytes, see below
 inline constexpr std::size_t kFrameSectors = 10;      // SMN, SMR, eight SMJ
 inline constexpr std::size_t kFrameBytes = kFrameSectors * kSectorSize;
 static_assert(kFrameBytes == 20480);
@@ -19,6 +20,43 @@ inline constexpr std::size_t kSmrSector = 1;       // right audio
 inline constexpr std::size_t kFirstSmjSector = 2;  // first of the eight video sectors
 inline constexpr std::size_t kSmjSectors = 8;
 static_assert(kFirstSmjSector + kSmjSectors == kFrameSectors);
+
+// Sector header:
+//   0  3  tag: "SMN" (left audio), "SMR" (right audio) or "SMJ" (video)
+//   3  1  0x01
+//   4  1  the sector's place in its frame, 0 to 9
+//   5  1  the frame's last place, 0x09
+//   6  2  frame counter, little-endian: zero in a movie's first frame
+using HeaderTag = std::array<uint8_t, 3>;
+inline constexpr HeaderTag kSmnTag = {'S', 'M', 'N'};
+inline constexpr HeaderTag kSmrTag = {'S', 'M', 'R'};
+inline constexpr HeaderTag kSmjTag = {'S', 'M', 'J'};
+inline constexpr std::size_t kHeaderTagBytes = kSmnTag.size();
+inline constexpr std::size_t kHeaderVersionAt = 3;
+inline constexpr uint8_t kHeaderVersion = 0x01;
+inline constexpr std::size_t kHeaderSectorAt = 4;
+inline constexpr std::size_t kHeaderLastSectorAt = 5;
+inline constexpr uint8_t kHeaderLastSector = kFrameSectors - 1;
+inline constexpr std::size_t kHeaderCounterAt = 6;
+static_assert(kHeaderTagBytes == kHeaderVersionAt && kHeaderLastSector == 0x09);
+static_assert(kHeaderCounterAt + 2 == kSectorHeaderBytes);
+
+// The tag of the sector at place `s` of a frame.
+inline constexpr const HeaderTag& sector_tag(std::size_t s) {
+  return s == kSmnSector ? kSmnTag : (s == kSmrSector ? kSmrTag : kSmjTag);
+}
+
+// The whole header of the sector at place `s` of a movie's first frame, counter zero.
+using SectorHeader = std::array<uint8_t, kSectorHeaderBytes>;
+inline constexpr SectorHeader first_frame_header(std::size_t s) {
+  const HeaderTag& tag = sector_tag(s);
+  SectorHeader h{};
+  for (std::size_t i = 0; i < kHeaderTagBytes; ++i) h[i] = tag[i];
+  h[kHeaderVersionAt] = kHeaderVersion;
+  h[kHeaderSectorAt] = static_cast<uint8_t>(s);
+  h[kHeaderLastSectorAt] = kHeaderLastSector;
+  return h;
+}
 
 // Audio payload: bytes 368..2047 of the SMN and SMR sectors, 105 blocks of 16 bytes.
 inline constexpr std::size_t kAudioPayloadOffset = 368;
@@ -40,6 +78,8 @@ inline constexpr std::size_t kVideoPayloadBytes = kSectorSize - kVideoPayloadOff
 inline constexpr std::size_t kFrameVideoBytes = kSmjSectors * kVideoPayloadBytes;
 static_assert(kVideoPayloadBytes == 2040);
 static_assert(kFrameVideoBytes == 16320);
+// The frame video data opens with an 8-byte frame head, which every video sector repeats.
+inline constexpr std::size_t kFrameHeadBytes = 8;
 
 // --- Raw-sector stream: 44-byte header, 2352-byte Mode 2 sectors -------------------------------
 inline constexpr std::size_t kStreamHeaderBytes = 44;
@@ -50,6 +90,9 @@ inline constexpr std::size_t kVideoTemplateBytes = kSectorPrefixBytes + kVideoSe
 inline constexpr std::size_t kVideoChunkBytes = 2016;
 inline constexpr std::size_t kVideoTailBytes = 280;  // EDC and ECC, written as zeros
 static_assert(kVideoTemplateBytes + kVideoChunkBytes + kVideoTailBytes == kRawSectorSize);
+
+inline constexpr uint16_t kPictureWidth = 320;  // stated in every video sector
+inline constexpr uint16_t kPictureHeight = 224;
 
 inline constexpr std::size_t kChunksInEightSectors = 8;
 inline constexpr std::size_t kMaxVideoChunks = 9;  // the ninth carries the frame's last 192 bytes

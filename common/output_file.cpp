@@ -4,8 +4,11 @@
 #include <cstring>
 
 namespace kv9 {
+namespace {
 
 inline constexpr std::array<uint8_t, 4096> kZeros{};
+
+}  // namespace
 
 bool open_output(OutputFile& out, const char* name) {
   std::snprintf(out.name.data(), out.name.size(), "%s", name);

@@ -3,9 +3,12 @@
 #include <cstdio>
 
 namespace kv9 {
+namespace {
 
 inline constexpr uint32_t kDotCreditPerSector = 5;
 inline constexpr int32_t kPercentStep = 10;
+
+}  // namespace
 
 void reset_progress(ProgressMeter& meter, uint32_t frames) {
   meter = {frames, 0, 0, 0};

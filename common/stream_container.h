@@ -34,9 +34,6 @@ inline constexpr Subheader kAudioSubheader = {0x01, 0x01, 0x64, 0x01};
 inline constexpr uint16_t kVideoSectorMagic = 0x0160;
 inline constexpr uint16_t kVideoSectorType = 0x8001;
 inline constexpr uint32_t kDeclaredFrameSize = kCarriedByEightChunks;
-inline constexpr uint16_t kPictureWidth = 320;
-inline constexpr uint16_t kPictureHeight = 224;
-inline constexpr std::size_t kFrameHeadBytes = 8;
 
 // One whole video sector: the template fields, the chunk area and the zero tail. The frame
 // fields and sector index are patched in place before each sector is written.

@@ -1,7 +1,6 @@
 // build_disc_image: writes a synthetic disc image and lists the movies it placed, one
 // "id=%d, address=0x%08X, frame=0x%04X" line each, ready for a movie address file.
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/movie_table.h"
 #include "tools/disc_image_builder.h"
 
 namespace {
@@ -26,23 +26,16 @@ constexpr uint64_t kBytesPerMb = 1024 * 1024;
 constexpr uint32_t kMaxSizeMb = 4095;
 constexpr uint32_t kSectorsPerMb = kBytesPerMb / kv9::kSectorSize;
 constexpr uint32_t kFramesPerMb = kBytesPerMb / kv9::kFrameBytes;  // 51 (and a fifth)
-constexpr std::array<uint32_t, 4> kMoviesPerDisc = {31, 34, 32, 7};
 
-// demo: five movies of disc 1 with filler of various lengths between them; the last two lie
-// back to back. 284 frames in all; frame counts that are and are not multiples of 4.
-struct DemoMovie {
-  uint32_t gap_sectors;  // filler before the movie
-  uint32_t frames;
-  double left_hz;
-  double right_hz;
-};
-constexpr std::array<DemoMovie, 5> kDemoMovies = {{
-    {16, 40, 330, 495},
-    {37, 75, 440, 660},
-    {5, 16, 550, 825},
-    {123, 120, 262, 393},
-    {0, 33, 880, 1320},
-}};
+// demo: a movie for every id of the disc, back to back after a little filler, as the real discs
+// hold them. Movie i has 21 + (13 i mod 20) frames: 21 to 40, multiples of 4 and others, 956
+// frames on disc 1; its tones rise from movie to movie.
+constexpr uint32_t kDemoFillerSectors = 16;  // before the first movie
+constexpr uint32_t kDemoMinFrames = 21;      // the demo shows frame 20 of the first movie
+constexpr uint32_t kDemoFrameStep = 13;
+constexpr uint32_t kDemoFrameSpread = 20;
+constexpr double kDemoBaseHz = 220;
+constexpr double kDemoStepHz = 20;
 
 // bench: a few movies spread over an image that is mostly filler.
 constexpr uint32_t kBenchMovies = 4;
@@ -67,7 +60,7 @@ void print_usage(std::FILE* to) {
                "  --total-sectors N            image length in sectors (default: 2 after the\n"
                "                               last movie)\n"
                "  --filler-seed N              seed of the pseudo-random filler\n"
-               "  --preset demo                five movies with filler between them (284 frames)\n"
+               "  --preset demo                a movie for every id of the disc, back to back\n"
                "  --preset bench --size-mb N   about N MB, mostly filler, a few movies\n"
                "  --preset movies --size-mb N  movies back to back from sector 0, about N MB\n");
 }
@@ -129,11 +122,12 @@ std::optional<MovieLayout> parse_movie(std::string_view text) {
 }
 
 void add_demo_movies(DiscLayout& disc_layout) {
-  uint32_t sector = 0;
-  for (const DemoMovie& d : kDemoMovies) {
-    sector += d.gap_sectors;
-    disc_layout.movies.push_back(tone_movie(sector, d.frames, d.left_hz, d.right_hz));
-    sector += d.frames * static_cast<uint32_t>(kv9::kFrameSectors);
+  uint32_t sector = kDemoFillerSectors;
+  for (uint32_t i = 0; i < kv9::movie_count[disc_layout.disc]; ++i) {
+    const uint32_t frames = kDemoMinFrames + kDemoFrameStep * i % kDemoFrameSpread;
+    const double hz = kDemoBaseHz + kDemoStepHz * i;
+    disc_layout.movies.push_back(tone_movie(sector, frames, hz, hz * kRightOverLeft));
+    sector += frames * static_cast<uint32_t>(kv9::kFrameSectors);
   }
 }
 
@@ -149,7 +143,7 @@ void add_bench_movies(DiscLayout& disc_layout, uint32_t size_mb) {
 void add_back_to_back_movies(DiscLayout& disc_layout, uint32_t size_mb) {
   const uint32_t frames = size_mb * kFramesPerMb;
   const uint32_t wanted = (frames + kMoviesPresetMaxFrames - 1) / kMoviesPresetMaxFrames;
-  const uint32_t count = std::min(wanted, kMoviesPerDisc[disc_layout.disc - 1]);
+  const uint32_t count = std::min(wanted, kv9::movie_count[disc_layout.disc]);
   uint32_t sector = 0;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t n = frames / count + (i < frames % count ? 1 : 0);
@@ -189,7 +183,7 @@ int main(int argc, char** argv) {
     const std::string_view value = argv[++i];
     if (arg == "--disc") {
       const auto disc = parse_number<int>(value);
-      if (!disc || *disc < kv9::builder::kFirstDisc || *disc > kv9::builder::kLastDisc) {
+      if (!disc || !kv9::valid_disc(*disc)) {
         return fail("--disc takes 1 to 4");
       }
       disc_layout.disc = *disc;

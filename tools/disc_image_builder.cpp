@@ -7,6 +7,7 @@
 #include <numeric>
 #include <stdexcept>
 
+#include "common/movie_table.h"
 #include "tools/pseudo_random.h"
 
 namespace kv9::builder {
@@ -19,8 +20,7 @@ inline constexpr double kNyquistHz = kSourceSampleRate / 2.0;
 // Keys that keep the pseudo-random streams of the different kinds of bytes apart.
 inline constexpr uint64_t kUnusedBytesKey = 0x534D4E5F554E5553ull;
 inline constexpr uint64_t kVideoPaddingKey = 0x534D4A5F50414444ull;
-inline constexpr std::array<uint8_t, kSectorHeaderBytes> kSmnSignature = {
-    'S', 'M', 'N', kHeaderVersion, 0, kHeaderLastSector, 0, 0};
+inline constexpr SectorHeader kSmnSignature = first_frame_header(kSmnSector);
 
 // A fault laid on top of a sector once it has been produced.
 struct SectorFault {
@@ -111,29 +111,6 @@ void next_channel_payload(SoundCache& cache, ChannelCursor& c, uint8_t* payload)
   encode_frame_payload(c.own, payload, nullptr);
 }
 
-// Everything of a frame but its sound: headers, the unused bytes of the SMN and SMR sectors
-// and the video payloads.
-void put_frame_without_sound(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
-                             uint8_t* frame_bytes) {
-  const MovieLayout& m = disc_layout.movies.at(movie);
-  const uint16_t counter = frame_counter_field(m, frame);
-  for (std::size_t s = 0; s < kFrameSectors; ++s) {
-    put_sector_header(frame_bytes + s * kSectorSize, s, counter);
-  }
-  const uint64_t unused_seed = mix_seed(
-      mix_seed(disc_layout.filler_seed ^ kUnusedBytesKey, m.start_sector), uint64_t{frame});
-  fill_pseudo_random(unused_seed, frame_bytes + kSmnSector * kSectorSize + kSectorHeaderBytes,
-                     kUnusedAudioSectorBytes);
-  fill_pseudo_random(~unused_seed, frame_bytes + kSmrSector * kSectorSize + kSectorHeaderBytes,
-                     kUnusedAudioSectorBytes);
-  uint8_t video[kFrameVideoBytes];
-  frame_video_data(disc_layout, movie, frame, video);
-  for (std::size_t i = 0; i < kSmjSectors; ++i) {
-    std::memcpy(frame_bytes + (kFirstSmjSector + i) * kSectorSize + kVideoPayloadOffset,
-                video + i * kVideoPayloadBytes, kVideoPayloadBytes);
-  }
-}
-
 uint8_t* left_payload_of(uint8_t* frame_bytes) {
   return frame_bytes + kSmnSector * kSectorSize + kAudioPayloadOffset;
 }
@@ -215,19 +192,37 @@ uint16_t frame_counter_field(const MovieLayout& movie, uint32_t frame) {
   return static_cast<uint16_t>((frame - 1) % kCounterFieldLimit + 1);
 }
 
+void put_frame_without_sound(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
+                             uint8_t* frame_bytes) {
+  const MovieLayout& m = disc_layout.movies.at(movie);
+  const uint16_t counter = frame_counter_field(m, frame);
+  for (std::size_t s = 0; s < kFrameSectors; ++s) {
+    put_sector_header(frame_bytes + s * kSectorSize, s, counter);
+  }
+  const uint64_t unused_seed = mix_seed(
+      mix_seed(disc_layout.filler_seed ^ kUnusedBytesKey, m.start_sector), uint64_t{frame});
+  fill_pseudo_random(unused_seed, frame_bytes + kSmnSector * kSectorSize + kSectorHeaderBytes,
+                     kUnusedAudioSectorBytes);
+  fill_pseudo_random(~unused_seed, frame_bytes + kSmrSector * kSectorSize + kSectorHeaderBytes,
+                     kUnusedAudioSectorBytes);
+  uint8_t video[kFrameVideoBytes];
+  frame_video_data(disc_layout, movie, frame, video);
+  for (std::size_t i = 0; i < kSmjSectors; ++i) {
+    std::memcpy(frame_bytes + (kFirstSmjSector + i) * kSectorSize + kVideoPayloadOffset,
+                video + i * kVideoPayloadBytes, kVideoPayloadBytes);
+  }
+}
+
 void put_sector_header(uint8_t* sector, std::size_t sector_in_frame, uint16_t counter) {
-  const std::array<uint8_t, 3>& tag = sector_in_frame == kSmnSector   ? kSmnTag
-                                      : sector_in_frame == kSmrSector ? kSmrTag
-                                                                      : kSmjTag;
-  std::memcpy(sector, tag.data(), kHeaderTagBytes);
-  sector[kHeaderTagBytes] = kHeaderVersion;
+  std::memcpy(sector, sector_tag(sector_in_frame).data(), kHeaderTagBytes);
+  sector[kHeaderVersionAt] = kHeaderVersion;
   sector[kHeaderSectorAt] = static_cast<uint8_t>(sector_in_frame);
-  sector[kHeaderSectorAt + 1] = kHeaderLastSector;
-  put_u16le(sector + kHeaderCounterAt, counter);
+  sector[kHeaderLastSectorAt] = kHeaderLastSector;
+  put_le16(sector + kHeaderCounterAt, counter);
 }
 
 std::string check_disc_layout(const DiscLayout& disc_layout) {
-  if (disc_layout.disc < kFirstDisc || disc_layout.disc > kLastDisc) return "disc must be 1 to 4";
+  if (!valid_disc(disc_layout.disc)) return "disc must be 1 to 4";
   const uint64_t total = disc_layout.total_sectors != 0 ? disc_layout.total_sectors
                                                         : uint64_t{image_sectors(disc_layout)};
   for (std::size_t i = 0; i < disc_layout.movies.size(); ++i) {
@@ -283,46 +278,6 @@ void frame_video_data(const DiscLayout& disc_layout, std::size_t movie, uint32_t
                                           movie),
                                  frame);
   make_frame_video_data(frame_label(disc_layout, movie, frame), seed, video);
-}
-
-MovieSound start_movie_sound(const MovieLayout& movie) {
-  return {start_channel_sound(movie.left), start_channel_sound(movie.right)};
-}
-
-void next_frame_sound(MovieSound& sound, uint8_t* left_payload, uint8_t* right_payload) {
-  encode_frame_payload(sound.left, left_payload, nullptr);
-  encode_frame_payload(sound.right, right_payload, nullptr);
-}
-
-void frame_audio_payloads(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
-                          uint8_t* left_payload, uint8_t* right_payload) {
-  MovieSound sound = start_movie_sound(disc_layout.movies.at(movie));
-  for (uint32_t f = 0; f <= frame; ++f) next_frame_sound(sound, left_payload, right_payload);
-}
-
-void make_movie_frame(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
-                      MovieSound& sound, uint8_t* frame_bytes) {
-  put_frame_without_sound(disc_layout, movie, frame, frame_bytes);
-  next_frame_sound(sound, left_payload_of(frame_bytes), right_payload_of(frame_bytes));
-}
-
-std::vector<int16_t> decoded_movie_channel(const DiscLayout& disc_layout, std::size_t movie,
-                                           int channel) {
-  const MovieLayout& m = disc_layout.movies.at(movie);
-  ChannelSound sound = start_channel_sound(channel == 0 ? m.left : m.right);
-  ChannelHistory history;
-  std::vector<int16_t> samples;
-  samples.reserve(std::size_t{m.frames} * kSamplesPerFrame);
-  uint8_t payload[kAudioPayloadBytes];
-  int16_t pairs[2 * kSamplesPerBlock];
-  for (uint32_t frame = 0; frame < m.frames; ++frame) {
-    encode_frame_payload(sound, payload, nullptr);
-    for (std::size_t b = 0; b < kBlocksPerFrame; ++b) {
-      decode_block(history, payload + b * kBlockBytes, pairs, 0);
-      for (std::size_t t = 0; t < kSamplesPerBlock; ++t) samples.push_back(pairs[2 * t]);
-    }
-  }
-  return samples;
 }
 
 std::vector<uint8_t> build_image(const DiscLayout& disc_layout) {

@@ -36,21 +36,11 @@ struct DiscLayout {
   uint32_t filler_seed = 7;
 };
 
-// --- Sector headers ----------------------------------------------------------------------------
-inline constexpr std::array<uint8_t, 3> kSmnTag = {'S', 'M', 'N'};
-inline constexpr std::array<uint8_t, 3> kSmrTag = {'S', 'M', 'R'};
-inline constexpr std::array<uint8_t, 3> kSmjTag = {'S', 'M', 'J'};
-inline constexpr std::size_t kHeaderTagBytes = 3;
-inline constexpr uint8_t kHeaderVersion = 0x01;                  // byte 3
-inline constexpr std::size_t kHeaderSectorAt = 4;                // byte 4: place in the frame
-inline constexpr uint8_t kHeaderLastSector = kFrameSectors - 1;  // byte 5: 0x09
-inline constexpr std::size_t kHeaderCounterAt = 6;               // bytes 6-7, little-endian
+// --- Sector headers (common/layout.h) -----------------------------------------------------------
 inline constexpr std::size_t kUnusedAudioSectorBytes = kAudioPayloadOffset - kSectorHeaderBytes;
-static_assert(kHeaderLastSector == 0x09 && kUnusedAudioSectorBytes == 360);
+static_assert(kUnusedAudioSectorBytes == 360);
 
 inline constexpr uint32_t kTrailingFillerSectors = 2;
-inline constexpr int kFirstDisc = 1;
-inline constexpr int kLastDisc = 4;
 inline constexpr uint32_t kMaxImageSectors = uint32_t{1} << 21;  // byte offsets stay 32-bit
 static_assert(uint64_t{kMaxImageSectors} * kSectorSize == uint64_t{1} << 32);
 
@@ -81,29 +71,10 @@ FrameLabel frame_label(const DiscLayout& disc_layout, std::size_t movie, uint32_
 void frame_video_data(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
                       uint8_t* video);
 
-// Sound of a movie being built frame by frame; both histories start at zero with the movie.
-struct MovieSound {
-  ChannelSound left;
-  ChannelSound right;
-};
-MovieSound start_movie_sound(const MovieLayout& movie);
-// The next frame's two 1680-byte audio payloads (105 blocks each).
-void next_frame_sound(MovieSound& sound, uint8_t* left_payload, uint8_t* right_payload);
-
-// The audio payloads of one frame, encoded from the movie's start (cost grows with `frame`).
-void frame_audio_payloads(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
-                          uint8_t* left_payload, uint8_t* right_payload);
-
-// The 20480 bytes of the next frame of a movie as the image holds them before faults are laid
-// on top; `sound` must have produced exactly `frame` frames of this movie before.
-void make_movie_frame(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
-                      MovieSound& sound, uint8_t* frame_bytes);
-
-// The 44.1 kHz samples a decoder gets from the movie's blocks of one channel (0 left,
-// 1 right), history from zero at the movie's start: frames x 2940 samples. Compare with
-// waveform_sample(movie.left or .right, n) for the wanted signal.
-std::vector<int16_t> decoded_movie_channel(const DiscLayout& disc_layout, std::size_t movie,
-                                           int channel);
+// Everything of a frame but its sound, which the audio payloads are left for: the ten sector
+// headers, the unused bytes of the SMN and SMR sectors and the video payloads.
+void put_frame_without_sound(const DiscLayout& disc_layout, std::size_t movie, uint32_t frame,
+                             uint8_t* frame_bytes);
 
 // --- Images ------------------------------------------------------------------------------------
 // The whole image in memory. Throws std::invalid_argument when check_disc_layout objects.

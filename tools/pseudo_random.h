@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/output_file.h"
+
 namespace kv9::builder {
 
 inline constexpr uint64_t kSplitmixIncrement = 0x9E3779B97F4A7C15ull;
@@ -27,20 +29,15 @@ inline constexpr uint64_t mix_seed(uint64_t seed, uint64_t key) {
   return splitmix64_mix(seed ^ splitmix64_mix(key + kSplitmixIncrement));
 }
 
-inline void put_u16le(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-inline void put_u64le(uint8_t* p, uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 // Fills `n` bytes with the splitmix64 stream started from `seed`, little-endian words.
 inline void fill_pseudo_random(uint64_t seed, uint8_t* out, std::size_t n) {
   uint64_t state = seed;
   std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) put_u64le(out + i, splitmix64_next(state));
+  for (; i + 8 <= n; i += 8) {
+    const uint64_t v = splitmix64_next(state);
+    put_le32(out + i, static_cast<uint32_t>(v));
+    put_le32(out + i + 4, static_cast<uint32_t>(v >> 32));
+  }
   if (i < n) {
     uint64_t last = splitmix64_next(state);
     for (; i < n; ++i, last >>= 8) out[i] = static_cast<uint8_t>(last);

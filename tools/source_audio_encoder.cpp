@@ -13,16 +13,13 @@ namespace {
 
 // Block layout: byte 0 filter (high nibble) and range (low nibble), byte 1 spare, then the
 // samples two to a byte, the earlier one in the low nibble.
-inline constexpr std::size_t kBlockParamAt = 0;
 inline constexpr std::size_t kBlockSpareAt = 1;
-inline constexpr std::size_t kBlockSamplesAt = 2;
 inline constexpr int kNibbleBits = 4;
 inline constexpr int32_t kNibbleMask = 15;
 inline constexpr int kBlockNibbleBytes = static_cast<int>(kSamplesPerBlock / 2);
 static_assert(kBlockSamplesAt + kBlockNibbleBytes == kBlockBytes);
 inline constexpr uint32_t kUnbounded = UINT32_MAX;
-inline constexpr int kFilterWeightBits = 8;  // filter weights are in units of 1/256
-inline constexpr int kCandidates = kFilterCount * (kMaxRange + 1);
+inline constexpr int kCandidates = kFilterCount * (kMaxShift + 1);
 
 inline int32_t scaled_amplitude(double amplitude) {
   return static_cast<int32_t>(std::lround(amplitude * kFullScale));
@@ -101,7 +98,7 @@ void order_candidates(const ChannelHistory& history, const int32_t* target, Tria
       prev1 = target[t];
     }
     int shift = 0;
-    while (shift < kMaxRange && peak > kNibbleMax * (int32_t{1} << shift)) ++shift;
+    while (shift < kMaxShift && peak > kNibbleMax * (int32_t{1} << shift)) ++shift;
     residual[f] = sum;
     likely_shift[f] = shift;
     filters[f] = f;
@@ -111,8 +108,8 @@ void order_candidates(const ChannelHistory& history, const int32_t* target, Tria
   std::size_t n = 0;
   for (int f : filters) {
     const int s0 = likely_shift[f];
-    for (int d = 0; d <= kMaxRange; ++d) {
-      if (s0 + d <= kMaxRange) order[n++] = {f, s0 + d};
+    for (int d = 0; d <= kMaxShift; ++d) {
+      if (s0 + d <= kMaxShift) order[n++] = {f, s0 + d};
       if (d > 0 && s0 - d >= 0) order[n++] = {f, s0 - d};
     }
   }
@@ -166,8 +163,8 @@ uint32_t encode_source_block(ChannelHistory& history, const int16_t* samples, ui
     if (best->error == 0) break;  // nothing can do better
   }
 
-  block[kBlockParamAt] = static_cast<uint8_t>((best->candidate.filter << kNibbleBits) |
-                                              (kMaxRange - best->candidate.shift));
+  block[kBlockParameterAt] = static_cast<uint8_t>((best->candidate.filter << kNibbleBits) |
+                                                  (kMaxShift - best->candidate.shift));
   block[kBlockSpareAt] = static_cast<uint8_t>(best->error);  // not read by the decoder
   for (int j = 0; j < kBlockNibbleBytes; ++j) {
     block[kBlockSamplesAt + j] =

@@ -13,9 +13,6 @@ namespace kv9::builder {
 
 inline constexpr int32_t kFullScale = 32767;
 inline constexpr int kFilterCount = static_cast<int>(adpcm_filter_table.size());  // 0..4
-inline constexpr int kMaxRange = 12;  // step 2^(12 - range)
-inline constexpr int32_t kNibbleMin = -8;
-inline constexpr int32_t kNibbleMax = 7;
 
 // What one channel of a movie carries. Sample n of the channel is waveform_sample(w, n),
 // n counted from the movie's first sample at 44.1 kHz.

@@ -19,9 +19,38 @@ inline constexpr uint32_t kFrameLabelMask = (1u << kFrameBits) - 1;
 inline constexpr uint32_t kMovieLabelMask = (1u << kMovieBits) - 1;
 inline constexpr uint32_t kDiscLabelMask = (1u << kDiscBits) - 1;
 inline constexpr uint32_t kDcFieldMask = (1u << kDcBits) - 1;
-inline constexpr int kInnerOffset = 4;  // inner 8x8 pixels of a macroblock
-inline constexpr int kInnerSize = 8;
 inline constexpr int16_t kGreySteps[4] = {-300, -100, 100, 300};  // Y0, Y1, Y2, Y3
+
+// The frame number: a band of macroblock rows, and in it digits drawn on the grid of 8x8 luma
+// blocks (two per macroblock side), one block per font pixel.
+inline constexpr int kBlocksPerSide = 2;
+inline constexpr int kBlockColumns = kMacroblockColumns * kBlocksPerSide;
+inline constexpr int kNumberBandRow = 3;
+inline constexpr int kNumberBandRows = 5;
+inline constexpr int kGlyphWidth = 5;
+inline constexpr int kGlyphHeight = 7;
+inline constexpr int kGlyphStep = kGlyphWidth + 1;  // a blank block column between digits
+inline constexpr int kNumberBlockRow = kNumberBandRow * kBlocksPerSide + 1;
+inline constexpr int kMaxDigits = 5;  // up to 65536
+inline constexpr uint32_t kNumberModulus = uint32_t{1} << kFrameBits;
+static_assert(kNumberBandRow + kNumberBandRows <= kBarRows);
+static_assert(kNumberBlockRow + kGlyphHeight < (kNumberBandRow + kNumberBandRows) * kBlocksPerSide);
+static_assert(kMaxDigits * kGlyphStep <= kBlockColumns);
+
+// Digits 0 to 9, rows top to bottom, the leftmost font pixel in bit 4.
+using Glyph = std::array<uint8_t, kGlyphHeight>;
+inline constexpr std::array<Glyph, 10> kDigitGlyphs = {{
+    {0b01110, 0b10001, 0b10011, 0b10101, 0b11001, 0b10001, 0b01110},
+    {0b00100, 0b01100, 0b00100, 0b00100, 0b00100, 0b00100, 0b01110},
+    {0b01110, 0b10001, 0b00001, 0b00010, 0b00100, 0b01000, 0b11111},
+    {0b11111, 0b00010, 0b00100, 0b00010, 0b00001, 0b10001, 0b01110},
+    {0b00010, 0b00110, 0b01010, 0b10010, 0b11111, 0b00010, 0b00010},
+    {0b11111, 0b10000, 0b11110, 0b00001, 0b00001, 0b10001, 0b01110},
+    {0b00110, 0b01000, 0b10000, 0b11110, 0b10001, 0b10001, 0b01110},
+    {0b11111, 0b00001, 0b00010, 0b00100, 0b01000, 0b01000, 0b01000},
+    {0b01110, 0b10001, 0b10001, 0b01110, 0b10001, 0b10001, 0b01110},
+    {0b01110, 0b10001, 0b10001, 0b01111, 0b00001, 0b00010, 0b01100},
+}};
 
 // Full-range BT.601: a component value v is coded as DC round(4 (v - 128)).
 int16_t dc_of_component(double v) {
@@ -58,24 +87,62 @@ uint32_t movie_row_check(uint32_t movie, uint32_t disc) {
   return nibble_xor(movie, kMovieBits) ^ disc ^ kCheckSalt;
 }
 
-// Bits of a label row, leftmost macroblock first.
-uint32_t frame_row_bits(const FrameLabel& label) {
-  const uint32_t frame = label.frame & kFrameLabelMask;
-  return (frame << kCheckBits) | frame_row_check(frame);
-}
-uint32_t movie_row_bits(const FrameLabel& label) {
-  const uint32_t movie = label.movie & kMovieLabelMask;
-  const uint32_t disc = label.disc & kDiscLabelMask;
-  return (((((movie << kDiscBits) | disc) << kCheckBits) | movie_row_check(movie, disc))
-          << kMarkerBits) |
-         kRowMarker;
-}
-
 void set_macroblock(PatternDcs& dcs, int column, int row, BlockColour c) {
   dcs[pattern_dc_index(column, row, kCrBlock)] = c.cr;
   dcs[pattern_dc_index(column, row, kCbBlock)] = c.cb;
   for (PatternBlock y : {kY0Block, kY1Block, kY2Block, kY3Block}) {
     dcs[pattern_dc_index(column, row, y)] = c.y;
+  }
+}
+
+// Luma block `block_column`, `block_row` of the 40x28 grid of luma blocks.
+void set_luma_block(PatternDcs& dcs, int block_column, int block_row, int16_t dc) {
+  const auto block =
+      static_cast<PatternBlock>(kY0Block + kBlocksPerSide * (block_row % 2) + block_column % 2);
+  dcs[pattern_dc_index(block_column / kBlocksPerSide, block_row / kBlocksPerSide, block)] = dc;
+}
+
+// The band, and on it the number's digits, centred.
+void draw_number(PatternDcs& dcs, uint32_t number) {
+  for (int row = kNumberBandRow; row < kNumberBandRow + kNumberBandRows; ++row) {
+    for (int column = 0; column < kMacroblockColumns; ++column) {
+      set_macroblock(dcs, column, row, {kBlackDc, 0, 0});
+    }
+  }
+  int digits[kMaxDigits];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<int>(number % 10);
+    number /= 10;
+  } while (number != 0 && count < kMaxDigits);
+  const int left = (kBlockColumns - (count * kGlyphStep - 1)) / 2;
+  for (int d = 0; d < count; ++d) {
+    const Glyph& glyph = kDigitGlyphs[digits[count - 1 - d]];
+    for (int y = 0; y < kGlyphHeight; ++y) {
+      for (int x = 0; x < kGlyphWidth; ++x) {
+        if ((glyph[y] >> (kGlyphWidth - 1 - x)) & 1) {
+          set_luma_block(dcs, left + d * kGlyphStep + x, kNumberBlockRow + y, kWhiteDc);
+        }
+      }
+    }
+  }
+}
+
+// Packs the blocks into 16-bit little-endian words filled from their most significant bit.
+void pack_pattern_bitstream(const PatternDcs& dcs, uint8_t* bitstream) {
+  uint32_t pending = 0;  // bits not yet stored, most significant first
+  int pending_bits = 0;
+  std::size_t at = 0;
+  for (int16_t dc : dcs) {
+    pending = (pending << kBitsPerBlock) |
+              ((static_cast<uint32_t>(dc) & kDcFieldMask) << kEndOfBlockBits) | kEndOfBlockCode;
+    pending_bits += kBitsPerBlock;
+    while (pending_bits >= kWordBits) {
+      pending_bits -= kWordBits;
+      put_le16(bitstream + at, pending >> pending_bits);
+      at += 2;
+    }
+    pending &= (1u << pending_bits) - 1;
   }
 }
 
@@ -86,22 +153,20 @@ void set_bit_row(PatternDcs& dcs, int row, uint32_t bits) {
   }
 }
 
-uint32_t read_bit_row(const uint8_t* luma, std::size_t stride, int row) {
-  uint32_t bits = 0;
-  for (int column = 0; column < kMacroblockColumns; ++column) {
-    uint32_t sum = 0;
-    for (int y = 0; y < kInnerSize; ++y) {
-      const uint8_t* line =
-          luma + static_cast<std::size_t>(row * kMacroblockSize + kInnerOffset + y) * stride +
-          column * kMacroblockSize + kInnerOffset;
-      for (int x = 0; x < kInnerSize; ++x) sum += line[x];
-    }
-    bits = (bits << 1) | (sum > kLumaThreshold * kInnerSize * kInnerSize ? 1u : 0u);
-  }
-  return bits;
+}  // namespace
+
+uint32_t frame_row_bits(const FrameLabel& label) {
+  const uint32_t frame = label.frame & kFrameLabelMask;
+  return (frame << kCheckBits) | frame_row_check(frame);
 }
 
-}  // namespace
+uint32_t movie_row_bits(const FrameLabel& label) {
+  const uint32_t movie = label.movie & kMovieLabelMask;
+  const uint32_t disc = label.disc & kDiscLabelMask;
+  return (((((movie << kDiscBits) | disc) << kCheckBits) | movie_row_check(movie, disc))
+          << kMarkerBits) |
+         kRowMarker;
+}
 
 void pattern_dcs(const FrameLabel& label, PatternDcs& dcs) {
   const auto& colours = bar_colours();
@@ -113,89 +178,20 @@ void pattern_dcs(const FrameLabel& label, PatternDcs& dcs) {
     for (int i = 0; i < 4; ++i)
       dcs[pattern_dc_index(column, kGreyStepRow, steps[i])] = kGreySteps[i];
   }
+  draw_number(dcs, label.frame % kNumberModulus + 1);
   set_bit_row(dcs, kFrameLabelRow, frame_row_bits(label));
   set_bit_row(dcs, kMovieLabelRow, movie_row_bits(label));
 }
 
-void pack_pattern_bitstream(const PatternDcs& dcs, uint8_t* bitstream) {
-  uint32_t pending = 0;  // bits not yet stored, most significant first
-  int pending_bits = 0;
-  std::size_t at = 0;
-  for (int16_t dc : dcs) {
-    pending = (pending << kBitsPerBlock) |
-              ((static_cast<uint32_t>(dc) & kDcFieldMask) << kEndOfBlockBits) | kEndOfBlockCode;
-    pending_bits += kBitsPerBlock;
-    while (pending_bits >= kWordBits) {
-      pending_bits -= kWordBits;
-      put_u16le(bitstream + at, pending >> pending_bits);
-      at += 2;
-    }
-    pending &= (1u << pending_bits) - 1;
-  }
-}
-
-bool unpack_pattern_bitstream(const uint8_t* bitstream, PatternDcs& dcs) {
-  uint32_t pending = 0;
-  int pending_bits = 0;
-  std::size_t at = 0;
-  bool ok = true;
-  for (int16_t& dc : dcs) {
-    while (pending_bits < kBitsPerBlock) {
-      pending = (pending << kWordBits) | bitstream[at] | (uint32_t{bitstream[at + 1]} << 8);
-      pending_bits += kWordBits;
-      at += 2;
-    }
-    pending_bits -= kBitsPerBlock;
-    const uint32_t code = (pending >> pending_bits) & ((1u << kBitsPerBlock) - 1);
-    pending &= (1u << pending_bits) - 1;
-    const int32_t field = static_cast<int32_t>(code >> kEndOfBlockBits);
-    dc = static_cast<int16_t>(field > kDcMax ? field - (1 << kDcBits) : field);
-    ok = ok && (code & ((1u << kEndOfBlockBits) - 1)) == kEndOfBlockCode;
-  }
-  return ok;
-}
-
 void make_frame_video_data(const FrameLabel& label, uint64_t padding_seed, uint8_t* video) {
-  put_u16le(video + kHeadLengthAt, kHeadLength);
-  put_u16le(video + kHeadMarkerAt, kHeadMarker);
-  put_u16le(video + kHeadQuantiserAt, label.frame + 1);
-  put_u16le(video + kHeadVersionAt, kHeadVersion);
+  put_le16(video + kHeadLengthAt, kHeadLength);
+  put_le16(video + kHeadMarkerAt, kHeadMarker);
+  put_le16(video + kHeadQuantiserAt, label.frame + 1);
+  put_le16(video + kHeadVersionAt, kHeadVersion);
   PatternDcs dcs;
   pattern_dcs(label, dcs);
   pack_pattern_bitstream(dcs, video + kFrameHeadBytes);
   fill_pseudo_random(padding_seed, video + kPatternBytes, kFrameVideoBytes - kPatternBytes);
-}
-
-void render_pattern_luma(const PatternDcs& dcs, uint8_t* luma, std::size_t stride) {
-  constexpr int kHalf = kMacroblockSize / 2;
-  for (int row = 0; row < kMacroblockRows; ++row) {
-    for (int column = 0; column < kMacroblockColumns; ++column) {
-      for (int y = 0; y < kMacroblockSize; ++y) {
-        uint8_t* line = luma + static_cast<std::size_t>(row * kMacroblockSize + y) * stride +
-                        column * kMacroblockSize;
-        const PatternBlock left = y < kHalf ? kY0Block : kY2Block;
-        const PatternBlock right = y < kHalf ? kY1Block : kY3Block;
-        const uint8_t l = luma_of_dc(dcs[pattern_dc_index(column, row, left)]);
-        const uint8_t r = luma_of_dc(dcs[pattern_dc_index(column, row, right)]);
-        for (int x = 0; x < kMacroblockSize; ++x) line[x] = x < kHalf ? l : r;
-      }
-    }
-  }
-}
-
-bool read_frame_label(const uint8_t* luma, std::size_t stride, FrameLabel& label) {
-  const uint32_t frame_row = read_bit_row(luma, stride, kFrameLabelRow);
-  const uint32_t movie_row = read_bit_row(luma, stride, kMovieLabelRow);
-  const uint32_t frame = frame_row >> kCheckBits;
-  const uint32_t movie = movie_row >> (kDiscBits + kCheckBits + kMarkerBits);
-  const uint32_t disc = (movie_row >> (kCheckBits + kMarkerBits)) & kDiscLabelMask;
-  const uint32_t movie_check = (movie_row >> kMarkerBits) & 15;
-  if ((frame_row & 15) != frame_row_check(frame) || movie_check != movie_row_check(movie, disc) ||
-      (movie_row & 15) != kRowMarker) {
-    return false;
-  }
-  label = {frame, movie, disc};
-  return true;
 }
 
 }  // namespace kv9::builder

@@ -1,9 +1,11 @@
 // Test pictures for synthetic movies: each frame's video data carries a DC-only bitstream of a
-// 320x224 picture that says which frame it is. Upper rows: colour bars that move one bar per
-// frame. Row 11: four grey steps inside every macroblock (shows the luma block order). Row 12:
-// the frame index, 16 bits, and a check nibble. Row 13: the movie number (8 bits), the disc
-// (4 bits), a check nibble and a fixed marker. A bit is a white (luma DC +400) or black (-400)
-// macroblock, most significant bit leftmost.
+// 320x224 picture that says which frame it is, to a person and to a test. Macroblock rows 0 to
+// 10: colour bars that move one bar per frame; across rows 3 to 7 a black band shows the frame's
+// number counted from 1 (frame index mod 2^16, plus 1) in white digits of a 5x7 block font, one
+// flat 8x8 luma block per font pixel. Row 11: four grey steps inside every macroblock (shows the
+// luma block order). Row 12: the frame index, 16 bits, and a check nibble. Row 13: the movie
+// number (8 bits), the disc (4 bits), a check nibble and a fixed marker. A bit is a white (luma
+// DC +400) or black (-400) macroblock, most significant bit leftmost.
 #pragma once
 
 #include <array>
@@ -14,8 +16,6 @@
 
 namespace kv9::builder {
 
-inline constexpr int kPictureWidth = 320;
-inline constexpr int kPictureHeight = 224;
 inline constexpr int kMacroblockSize = 16;
 inline constexpr int kMacroblockColumns = kPictureWidth / kMacroblockSize;
 inline constexpr int kMacroblockRows = kPictureHeight / kMacroblockSize;
@@ -40,8 +40,7 @@ inline constexpr std::size_t kBitstreamBytes = kPatternBlocks * kBitsPerBlock / 
 static_assert(kPatternBlocks * kBitsPerBlock % kWordBits == 0);  // ends on a word boundary
 static_assert(kBitstreamBytes == 2520);
 
-// Frame head: four 16-bit little-endian fields before the bitstream.
-inline constexpr std::size_t kFrameHeadBytes = 8;
+// Frame head (kFrameHeadBytes): four 16-bit little-endian fields before the bitstream.
 inline constexpr uint32_t kHeadLength = 210;  // 32-byte units of the expanded code list
 static_assert(kHeadLength * 32 == kPatternBlocks * 2 * 2);
 inline constexpr uint32_t kHeadMarker = 0x3800;
@@ -68,7 +67,6 @@ inline constexpr uint32_t kRowMarker = 0b1010;  // last four macroblocks of the 
 inline constexpr int kMarkerBits = 4;
 inline constexpr int32_t kWhiteDc = 400;   // decodes to luma 228
 inline constexpr int32_t kBlackDc = -400;  // decodes to luma 28
-inline constexpr int kLumaThreshold = 128;
 static_assert(kBarRows + 3 == kMacroblockRows && kMovieLabelRow == kMacroblockRows - 1);
 static_assert(kFrameBits + kCheckBits == kMacroblockColumns);
 static_assert(kMovieBits + kDiscBits + kCheckBits + kMarkerBits == kMacroblockColumns);
@@ -90,26 +88,13 @@ inline constexpr int pattern_dc_index(int column, int row, PatternBlock block) {
 
 void pattern_dcs(const FrameLabel& label, PatternDcs& dcs);
 
-// Packs the blocks into 16-bit little-endian words filled from their most significant bit.
-void pack_pattern_bitstream(const PatternDcs& dcs, uint8_t* bitstream);
-// Reads them back; false when a block's end-of-block code is not '10'.
-bool unpack_pattern_bitstream(const uint8_t* bitstream, PatternDcs& dcs);
+// Bits of the two label rows, leftmost macroblock first: the frame and its check nibble; the
+// movie, the disc, their check nibble and the marker.
+uint32_t frame_row_bits(const FrameLabel& label);
+uint32_t movie_row_bits(const FrameLabel& label);
 
 // The 16320 bytes of a frame's video data: frame head (quantiser scale frame + 1), bitstream,
 // then pseudo-random bytes from `padding_seed` up to the end.
 void make_frame_video_data(const FrameLabel& label, uint64_t padding_seed, uint8_t* video);
-
-// Luma a decoder shows for a block of DC value `dc` (full range, halves rounded down).
-inline constexpr uint8_t luma_of_dc(int32_t dc) {
-  const int32_t y = (2 * dc + 1027) >> 3;
-  return static_cast<uint8_t>(y < 0 ? 0 : (y > 255 ? 255 : y));
-}
-
-// The 320x224 luma picture of a bitstream, one byte per pixel, rows of `stride` bytes.
-void render_pattern_luma(const PatternDcs& dcs, uint8_t* luma, std::size_t stride);
-
-// Reads the label of a decoded luma picture: the mean of the inner 8x8 pixels of each label
-// macroblock against 128. False when a check nibble or the marker does not match.
-bool read_frame_label(const uint8_t* luma, std::size_t stride, FrameLabel& label);
 
 }  // namespace kv9::builder

@@ -24,23 +24,33 @@ struct AudioPoint {
   uint32_t phase;
   uint8_t after;
   std::size_t region;
+
+  friend constexpr bool operator==(const AudioPoint&, const AudioPoint&) = default;
 };
-inline constexpr std::array<AudioPoint, kCycleAudioSectors> kAudioPoints = {{
-    {0, 6, 0},
-    {1, 4, 1},
-    {2, 2, 2},
-    {3, 0, 3},
-    {3, 7, 4},
-}};
+
+// Audio sector a of a cycle carries region a and lies at the cycle's sector 8a + 7, which is in
+// the slot of the frame of phase (8a + 7) / 10. It follows the last video sector of that slot
+// before it; the video sectors before it are the slot's sectors before it less the audio
+// sectors among them.
+constexpr std::array<AudioPoint, kCycleAudioSectors> make_audio_points() {
+  std::array<AudioPoint, kCycleAudioSectors> points{};
+  for (std::size_t a = 0; a < kCycleAudioSectors; ++a) {
+    const std::size_t at = kAudioSectorEvery * a + kAudioSectorEvery - 1;
+    const std::size_t phase = at / kSectorsPerFrameSlot;
+    std::size_t video_before = at % kSectorsPerFrameSlot;
+    for (std::size_t earlier = 0; earlier < a; ++earlier) {
+      if (points[earlier].phase == phase) --video_before;
+    }
+    points[a] = {static_cast<uint32_t>(phase), static_cast<uint8_t>(video_before - 1), a};
+  }
+  return points;
+}
+inline constexpr std::array<AudioPoint, kCycleAudioSectors> kAudioPoints = make_audio_points();
+static_assert(kAudioPoints == std::array<AudioPoint, kCycleAudioSectors>{
+                                  {{0, 6, 0}, {1, 4, 1}, {2, 2, 2}, {3, 0, 3}, {3, 7, 4}}});
 
 inline constexpr uint8_t video_sectors_in_phase(uint32_t phase) {
   return phase == kCycleFrames - 1 ? kShortFrameSectors : kFullFrameSectors;
-}
-
-// Output size of a movie of F frames: every frame, and the fill frame, takes 10 sectors.
-inline constexpr uint64_t interleaved_stream_bytes(uint32_t frames) {
-  const uint64_t slots = frames % kCycleFrames == 0 ? frames : uint64_t{frames} + 1;
-  return kStreamHeaderBytes + slots * kSectorsPerFrameSlot * kRawSectorSize;
 }
 
 struct InterleavedState {

@@ -21,7 +21,7 @@ struct ResamplerBuffers {
 void resample_sector(DecoderHistory& history, const uint8_t* region, ResamplerBuffers& buffers);
 
 // The interpolation step alone: every 7 pairs of pcm44 become 6 pairs of pcm37, per channel,
-// output k = (x_k * (6 - k) + x_(k+1) * (k + 1)) / 7 truncated toward zero.
+// output pair k = (in[k] * (6 - k) + in[k + 1] * (k + 1)) / 7 truncated toward zero.
 void interpolate_sector(ResamplerBuffers& buffers);
 
 }  // namespace kv9

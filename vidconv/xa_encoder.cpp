@@ -3,9 +3,6 @@
 namespace kv9 {
 namespace {
 
-inline constexpr int32_t kNibbleMin = -8;
-inline constexpr int32_t kNibbleMax = 7;
-
 // The search runs all 104 trials of a unit pair (52 candidates per channel) side by side, one
 // lane each, sample by sample: lane l < 52 is left candidate l, lane 52 + m right candidate m.
 // Lanes past 104 are padding (right channel, candidate 0) whose errors nobody reads.
@@ -47,8 +44,9 @@ struct SearchState {
   alignas(64) int32_t nibbles[kSamplesPerBlock][kSearchLanes];
 };
 
-// All trials of one unit pair (28 stereo pairs) to the end: each lane does what encode_candidate
-// does for its candidate, written so that the loop over lanes vectorises.
+// All trials of one unit pair (28 stereo pairs) to the end: each lane encodes its candidate
+// sample by sample (prediction, 4-bit value, reconstruction, error), written so that the loop
+// over lanes vectorises.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void search_unit_pair(
     SearchState& __restrict s, const int16_t* __restrict pairs) {
   for (std::size_t n = 0; n < kSamplesPerBlock; ++n) {
@@ -57,7 +55,8 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void search_unit_pa
     for (std::size_t l = 0; l < kSearchLanes; ++l) {
       const int32_t x = left + (step_right & search_lanes.right[l]);
       const int32_t shift = search_lanes.shift[l];
-      const int32_t p = (s.prev1[l] * search_lanes.k0[l] + s.prev2[l] * search_lanes.k1[l]) >> 8;
+      const int32_t p =
+          (s.prev1[l] * search_lanes.k0[l] + s.prev2[l] * search_lanes.k1[l]) >> kFilterWeightBits;
       int32_t q = (x - p) >> shift;
       q = q < kNibbleMin ? kNibbleMin : q;
       q = q > kNibbleMax ? kNibbleMax : q;
@@ -84,8 +83,9 @@ int best_candidate(const uint32_t* error) {
   return best;
 }
 
-// Encodes unit pair i of a sound group: 28 stereo pairs into parameter bytes 4 + 2i, 5 + 2i and
-// the nibble bytes 16 + 4n + i.
+// Encodes unit pair i of a sound group: 28 stereo pairs into parameter bytes 2i (left) and
+// 2i + 1 (right) from kGroupParametersAt on, and into nibble byte 4n + i from kGroupSamplesAt on
+// for each sample n.
 void encode_unit_pair(EncoderHistory& history, const int16_t* pairs, uint8_t* group,
                       std::size_t i) {
   // Each lane starts from its channel's history, picked by the lane mask rather than by an
@@ -108,45 +108,24 @@ void encode_unit_pair(EncoderHistory& history, const int16_t* pairs, uint8_t* gr
     const int m = best_candidate(s.error + kXaCandidates * c);
     lane[c] = kXaCandidates * c + static_cast<std::size_t>(m);
     history.channel[c] = {s.prev1[lane[c]], s.prev2[lane[c]]};
-    group[4 + 2 * i + c] = parameter_byte(m % kXaFilters, m / kXaFilters);
+    group[kGroupParametersAt + 2 * i + c] = parameter_byte(m % kXaFilters, m / kXaFilters);
   }
   for (std::size_t n = 0; n < kSamplesPerBlock; ++n) {
     const auto lo = static_cast<uint8_t>(s.nibbles[n][lane[0]] & 15);
     const auto hi = static_cast<uint8_t>(s.nibbles[n][lane[1]] & 15);
-    group[16 + 4 * n + i] = static_cast<uint8_t>(lo | (hi << 4));
+    group[kGroupSamplesAt + kUnitPairsPerSoundGroup * n + i] = static_cast<uint8_t>(lo | (hi << 4));
   }
 }
 
 }  // namespace
 
-void encode_candidate(XaCandidate& c, const int16_t* samples) {
-  const AdpcmFilter& f = adpcm_filter_table[static_cast<std::size_t>(c.filter)];
-  int32_t prev1 = c.prev1;
-  int32_t prev2 = c.prev2;
-  uint32_t error = 0;
-  for (std::size_t n = 0; n < kSamplesPerBlock; ++n) {
-    const int32_t x = samples[2 * n];
-    const int32_t p = (prev1 * f.filter_k0 + prev2 * f.filter_k1) >> 8;
-    int32_t q = (x - p) >> c.shift;
-    q = q > kNibbleMax ? kNibbleMax : (q < kNibbleMin ? kNibbleMin : q);
-    c.nibbles[n] = static_cast<int8_t>(q);
-    prev2 = prev1;
-    prev1 = clamp16(p + q * (int32_t{1} << c.shift));
-    const int32_t d = x - prev1;
-    error += static_cast<uint32_t>(d < 0 ? -d : d);
-  }
-  c.prev1 = static_cast<int16_t>(prev1);
-  c.prev2 = static_cast<int16_t>(prev2);
-  c.error = error;
-}
-
 void encode_sound_group(EncoderHistory& history, const int16_t* pairs, uint8_t* out) {
   for (std::size_t i = 0; i < kUnitPairsPerSoundGroup; ++i) {
     encode_unit_pair(history, pairs + 2 * kSamplesPerBlock * i, out, i);
   }
-  for (std::size_t b = 0; b < 4; ++b) {
-    out[b] = out[4 + b];
-    out[12 + b] = out[8 + b];
+  for (std::size_t b = 0; b < kGroupCopyBytes; ++b) {
+    out[kGroupFirstCopiesAt + b] = out[kGroupParametersAt + b];
+    out[kGroupSecondCopiesAt + b] = out[kGroupParametersAt + kGroupCopyBytes + b];
   }
 }
 

@@ -21,12 +21,22 @@
 namespace kv9 {
 
 inline constexpr int kXaFilters = 4;  // rows 0..3 of adpcm_filter_table
-inline constexpr int kXaMaxShift = 12;
-inline constexpr int kXaCandidates = kXaFilters * (kXaMaxShift + 1);  // m = 4 * shift + filter
+inline constexpr int kXaCandidates = kXaFilters * (kMaxShift + 1);  // m = 4 * shift + filter
 inline constexpr std::size_t kUnitPairsPerSoundGroup = kPairsPerSoundGroup / kSamplesPerBlock;
 static_assert(kXaCandidates == 52 && kUnitPairsPerSoundGroup == 4);
 
-// encoder_history: per channel the last two reconstructed samples of the chosen candidates,
+// Sound group offsets, as in the table above.
+inline constexpr std::size_t kGroupCopyBytes = 4;
+inline constexpr std::size_t kGroupFirstCopiesAt = 0;
+inline constexpr std::size_t kGroupParametersAt = kGroupFirstCopiesAt + kGroupCopyBytes;
+inline constexpr std::size_t kGroupParameters = 2 * kUnitPairsPerSoundGroup;
+inline constexpr std::size_t kGroupSecondCopiesAt = kGroupParametersAt + kGroupParameters;
+inline constexpr std::size_t kGroupSamplesAt = kGroupSecondCopiesAt + kGroupCopyBytes;
+static_assert(kGroupParametersAt == 4 && kGroupSecondCopiesAt == 12 && kGroupSamplesAt == 16);
+static_assert(kGroupParameters == 2 * kGroupCopyBytes);
+static_assert(kGroupSamplesAt + kUnitPairsPerSoundGroup * kSamplesPerBlock == kSoundGroupBytes);
+
+// The encoder's history: per channel the last two reconstructed samples of the chosen candidates,
 // i.e. what a decoder has made of the sound units written so far.  Reset with each movie.
 struct EncoderHistory {
   std::array<ChannelHistory, kDecoderChannels> channel{};
@@ -36,27 +46,10 @@ inline void reset_history(EncoderHistory& h) {
   h = EncoderHistory{};
 }
 
-// xa_candidate: one trial encoding of one sound unit.
-struct XaCandidate {
-  uint32_t error = 0;  // sum of |input - reconstruction| over the 28 samples
-  int32_t shift = 0;   // 0..12
-  int32_t filter = 0;  // 0..3
-  int16_t prev1 = 0;   // history: on entry the channel's, on exit the trial's last sample
-  int16_t prev2 = 0;
-  std::array<int8_t, kSamplesPerBlock> nibbles{};  // quantised samples, -8..7
-};
-
 // Filter in bits 7..4, range = 12 - shift in bits 3..0.
 inline constexpr uint8_t parameter_byte(int32_t filter, int32_t shift) {
-  return static_cast<uint8_t>(filter * 16 + (kXaMaxShift - shift));
+  return static_cast<uint8_t>(filter * 16 + (kMaxShift - shift));
 }
-inline constexpr uint8_t parameter_byte(const XaCandidate& c) {
-  return parameter_byte(c.filter, c.shift);
-}
-
-// The trial encoding of one channel's 28 samples, read one stereo pair apart (samples[2n]).
-// Fills nibbles and error and leaves the trial's last two reconstructed samples in prev1/prev2.
-void encode_candidate(XaCandidate& c, const int16_t* samples);
 
 // Encodes 112 stereo pairs into one 128-byte sound group and advances the history.
 void encode_sound_group(EncoderHistory& history, const int16_t* pairs, uint8_t* out);

@@ -18,11 +18,6 @@ struct VideoOnlyState {
 
 void init_video_only(VideoOnlyState& state);
 
-// Output size of a movie of F frames: the header and eight sectors per frame.
-inline constexpr uint64_t video_only_stream_bytes(uint32_t frames) {
-  return kStreamHeaderBytes + uint64_t{kVideoOnlySectorsPerFrame} * kRawSectorSize * frames;
-}
-
 void convert_movie_video_only(ExtractorRun& run, VideoOnlyState& state, int32_t id);
 
 }  // namespace kv9

@@ -15,7 +15,8 @@ namespace {
 
 // The probe stream: the stream header and one frame's eight video sectors, as vidcopy writes a
 // movie of one frame.
-inline constexpr std::size_t kProbeStreamBytes = video_only_stream_bytes(1);
+inline constexpr std::size_t kProbeStreamBytes =
+    kStreamHeaderBytes + kVideoOnlySectorsPerFrame * kRawSectorSize;
 static_assert(kProbeStreamBytes == 18860);
 inline constexpr int kProbeIoBufferBytes = 4096;
 

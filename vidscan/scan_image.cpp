@@ -10,14 +10,15 @@ namespace kv9 {
 namespace {
 
 // The 8-byte headers of a movie's first frame, sectors 0, 1 and 2, as little-endian words.
-constexpr uint64_t header_word(const char (&h)[9]) {
+constexpr uint64_t header_word(const SectorHeader& h) {
   uint64_t w = 0;
-  for (int i = 7; i >= 0; --i) w = (w << 8) | static_cast<uint8_t>(h[i]);
+  for (std::size_t i = h.size(); i-- > 0;) w = (w << 8) | h[i];
   return w;
 }
-inline constexpr uint64_t kSmnSignature = header_word("SMN\x01\x00\x09\x00\x00");
-inline constexpr uint64_t kSmrSignature = header_word("SMR\x01\x01\x09\x00\x00");
-inline constexpr uint64_t kSmjSignature = header_word("SMJ\x01\x02\x09\x00\x00");
+inline constexpr uint64_t kSmnSignature = header_word(first_frame_header(kSmnSector));
+inline constexpr uint64_t kSmrSignature = header_word(first_frame_header(kSmrSector));
+inline constexpr uint64_t kSmjSignature = header_word(first_frame_header(kFirstSmjSector));
+static_assert(kSmnSignature == 0x0000'0900'014E'4D53ull);
 inline constexpr uint64_t kSixBytes = 0xFFFF'FFFF'FFFFull;  // header without bytes 6-7
 
 // Distances between the headers the scan looks at.
@@ -45,7 +46,7 @@ inline uint64_t load_word(const uint8_t* p) {
 
 enum class Step { kSearch, kFirstFrameCheck, kFrameWalk, kEnd };
 
-// Marks of one Progress step at a counter value.
+// The marks of a failed comparison at a counter value.
 void progress_marks_at(uint64_t counter) {
   if (counter % kDotEvery != 0) return;
   std::putchar('.');
@@ -53,14 +54,15 @@ void progress_marks_at(uint64_t counter) {
   std::fflush(stdout);
 }
 
-// Marks of the Progress steps at every counter value in (from, to].
+// The marks of failed comparisons at every counter value in (from, to].
 void progress_marks_between(uint64_t from, uint64_t to) {
   for (uint64_t m = (from / kDotEvery + 1) * kDotEvery; m <= to; m += kDotEvery) {
     progress_marks_at(m);
   }
 }
 
-// After a failed comparison: marks, then End at the end of the image, else the search.
+// After a failed comparison: its marks, then the end of the scan at the end of the image, else
+// the search again.
 Step progress(const ScanState& st, const ImageStream& image) {
   progress_marks_at(st.counter);
   return image.ended ? Step::kEnd : Step::kSearch;

@@ -4,9 +4,12 @@
 #include <cstring>
 
 namespace kv9 {
+namespace {
 
 inline constexpr uint32_t kRiffSizeExtra = kWaveHeaderBytes - 8 + kWaveTrailerBytes;
 static_assert(kRiffSizeExtra == 76);
+
+}  // namespace
 
 std::array<uint8_t, kWaveHeaderBytes> wave_header(uint32_t frames) {
   const uint32_t data_size = frames * kFrameSampleBytes;  // unsigned 32-bit, as the file holds it

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/built_movie.h"
 #include "support/movie_files.h"
 #include "support/reference_xa_encoder.h"
 
@@ -27,8 +28,8 @@ std::string audio_sector(const uint8_t* groups) {
   return s;
 }
 
-// The interleaved stream of a built movie, put together from the cycle rules with the plain
-// reference resampler and encoder.
+// The interleaved stream of a built movie, put together cycle by cycle (four frames, five audio
+// sectors) with the plain reference resampler and encoder.
 std::string expected_stream(const builder::DiscLayout& disc_layout, std::size_t movie) {
   const uint32_t frames = disc_layout.movies[movie].frames;
   std::string out = test::expected_stream_header();
@@ -37,7 +38,7 @@ std::string expected_stream(const builder::DiscLayout& disc_layout, std::size_t 
   DecoderHistory decoder;
   EncoderHistory encoder;
   ResamplerBuffers buffers;
-  auto sound = builder::start_movie_sound(disc_layout.movies[movie]);
+  auto sound = test::start_movie_sound(disc_layout.movies[movie]);
   const int points[4][2] = {{6, -1}, {4, -1}, {2, -1}, {0, 7}};  // after sector m of phase k
   const int first_region[4] = {0, 1, 2, 3};
   auto emit = [&](uint32_t k, int m) {
@@ -52,7 +53,7 @@ std::string expected_stream(const builder::DiscLayout& disc_layout, std::size_t 
   for (uint32_t l = 0; l < frames; ++l, k = (k + 1) % 4) {
     if (k == 0) audio.fill(0);
     uint8_t left[1680], right[1680];
-    builder::next_frame_sound(sound, left, right);
+    test::next_frame_sound(sound, left, right);
     for (int p = 0; p < 105; ++p) {
       std::memcpy(audio.data() + 3360 * k + 32 * p, left + 16 * p, 16);
       std::memcpy(audio.data() + 3360 * k + 32 * p + 16, right + 16 * p, 16);

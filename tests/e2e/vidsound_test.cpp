@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/built_movie.h"
 #include "support/movie_files.h"
 
 namespace kv9 {
@@ -32,8 +33,8 @@ std::string expected_wave(const builder::DiscLayout& disc_layout, std::size_t mo
     w[40 + i] = char(data >> (8 * i));
   }
   if (frames > 0) {
-    const auto left = builder::decoded_movie_channel(disc_layout, movie, 0);
-    const auto right = builder::decoded_movie_channel(disc_layout, movie, 1);
+    const auto left = test::decoded_movie_channel(disc_layout, movie, 0);
+    const auto right = test::decoded_movie_channel(disc_layout, movie, 1);
     for (std::size_t n = 0; n < left.size(); ++n) {
       const int16_t pair[2] = {left[n], right[n]};
       w.append(reinterpret_cast<const char*>(pair), 4);  // little-endian machine

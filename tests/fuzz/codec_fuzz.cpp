@@ -5,8 +5,8 @@
 // and the data, continued pseudo-randomly when the input is short.
 //
 // Invariants:
-//  0 decode_block_pair gives the same 28 pairs and histories as decode_block_left then
-//    decode_block_right, block pair after block pair;
+//  0 decode_block_pair gives the same 28 pairs and histories as the reference's
+//    decode_block_left then decode_block_right, block pair after block pair;
 //  1 resample_sector and the reference give the same pcm44, pcm37 and histories;
 //  2 encode_sound_group and the reference give the same 128 bytes and histories;
 //  3 encode_sector_audio and the reference give the same region and histories;
@@ -17,6 +17,7 @@
 #include "common/adpcm_decoder.h"
 #include "common/layout.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/support/reference_decoder.h"
 #include "tests/support/reference_xa_encoder.h"
 #include "vidconv/resampler.h"
 #include "vidconv/xa_encoder.h"
@@ -55,7 +56,7 @@ void decode_group(kv9::EncoderHistory& h, const uint8_t* group) {
       block[2 + n / 2] |= static_cast<uint8_t>(nibble << (4 * (n % 2)));
     }
     int16_t out[2 * kSamplesPerBlock];
-    kv9::decode_block(h.channel[u % 2], block, out, 0);
+    kv9::test::decode_block(h.channel[u % 2], block, out, 0);
   }
 }
 
@@ -67,10 +68,10 @@ void decode_mode(Input& in) {
     for (uint8_t& x : right) x = in.u8();
     int16_t p[2 * kSamplesPerBlock], s[2 * kSamplesPerBlock];
     kv9::decode_block_pair(paired, left, right, p);
-    kv9::decode_block_left(single, left, s);
-    kv9::decode_block_right(single, right, s);
+    kv9::test::decode_block_left(single, left, s);
+    kv9::test::decode_block_right(single, right, s);
     KV9_CHECK(std::memcmp(p, s, sizeof p) == 0 && same(paired, single),
-              "decode_block_pair differs from decode_block_left then decode_block_right");
+              "decode_block_pair differs from the reference decoder");
   }
 }
 

@@ -88,8 +88,8 @@ def scan_seeds():
             out += bytes([kind]) + u16(step) + bytes([extra])
         return out
 
-    # The 44-sector worked example: two movies of two frames at 0x1000 and 0xB000.
-    yield "worked_example", sprinkled(1, 44 * 2048, 0, [(5, 8, 0x10), (5, 88, 0x10)])
+    # 44 sectors with two movies of two frames at 0x1000 and 0xB000.
+    yield "two_movies", sprinkled(1, 44 * 2048, 0, [(5, 8, 0x10), (5, 88, 0x10)])
     # Pseudo-random filler, a lone SMN, a first frame whose SMJ is off by one byte, a walk cut
     # by the end of the image, a partial signature.
     yield "faults", sprinkled(2, 120000, 2 | 0x80, [(0, 4, 0), (4, 40, 0), (6, 48, 0x04),

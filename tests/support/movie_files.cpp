@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/test_pattern_reader.h"
+
 namespace kv9::test {
 
 namespace fs = std::filesystem;
@@ -122,8 +124,7 @@ std::vector<builder::FrameLabel> ffmpeg_picture_labels(const fs::path& file) {
   constexpr std::size_t kW = 320, kH = 224;
   for (std::size_t at = 0; at + kW * kH <= bytes.size(); at += kW * kH) {
     builder::FrameLabel label;
-    if (!builder::read_frame_label(reinterpret_cast<const uint8_t*>(bytes.data() + at), kW,
-                                   label)) {
+    if (!read_frame_label(reinterpret_cast<const uint8_t*>(bytes.data() + at), kW, label)) {
       label.frame = 0xFFFFFFFF;
     }
     labels.push_back(label);

@@ -8,6 +8,8 @@
 namespace kv9::test {
 namespace {
 
+// The first frame's headers, spelled out here rather than taken from common/layout.h, so that
+// the reference cannot share a mistake with the scan.
 const uint8_t kSmn[8] = {'S', 'M', 'N', 1, 0, 9, 0, 0};
 const uint8_t kSmr[8] = {'S', 'M', 'R', 1, 1, 9, 0, 0};
 const uint8_t kSmj[8] = {'S', 'M', 'J', 1, 2, 9, 0, 0};

@@ -1,5 +1,5 @@
-// Test support: the movie scan written as plainly as its rules read, one byte at a time with
-// getc, for checking the block-wise scanner against it.
+// Test support: the movie scan written as plainly as it can be, one byte at a time with getc,
+// for checking the block-wise scanner against it.
 #pragma once
 
 #include <string>

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "common/layout.h"
+#include "support/reference_decoder.h"
 
 namespace kv9::test {
 namespace {

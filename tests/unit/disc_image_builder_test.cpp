@@ -11,12 +11,14 @@
 #include <cstring>
 #include <filesystem>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "common/adpcm_decoder.h"
 #include "common/layout.h"
-#include "support/temp_dir.h"
-#include "tools/pseudo_random.h"
+#include "support/built_movie.h"
+#include "support/reference_decoder.h"
+#include "support/test_pattern_reader.h"
 
 namespace kv9::builder {
 
@@ -85,9 +87,9 @@ TEST(DiscImageBuilder, MoviesFillerAndFaultsLieWhereDescribed) {
   std::vector<uint8_t> video(kFrameVideoBytes);
   for (std::size_t movie = 0; movie < disc_layout.movies.size(); ++movie) {
     const MovieLayout& m = disc_layout.movies[movie];
-    MovieSound sound = start_movie_sound(m);
+    test::MovieSound sound = test::start_movie_sound(m);
     for (uint32_t f = 0; f < m.frames; ++f) {
-      make_movie_frame(disc_layout, movie, f, sound, frame.data());
+      test::make_movie_frame(disc_layout, movie, f, sound, frame.data());
       const std::size_t at = (m.start_sector + f * kFrameSectors) * kSectorSize;
       if (movie == 1 && f == 1) std::memcpy(frame.data() + 2 * kSectorSize, "SMX", 3);
       EXPECT_EQ(0, std::memcmp(image.data() + at, frame.data(), kFrameBytes))
@@ -99,14 +101,6 @@ TEST(DiscImageBuilder, MoviesFillerAndFaultsLieWhereDescribed) {
       }
     }
   }
-  std::vector<uint8_t> left(kAudioPayloadBytes), right(kAudioPayloadBytes);
-  frame_audio_payloads(disc_layout, 1, 3, left.data(), right.data());
-  const std::size_t last_frame = (3 + 3 * kFrameSectors) * kSectorSize;
-  EXPECT_EQ(0, std::memcmp(image.data() + last_frame + kAudioPayloadOffset, left.data(),
-                           kAudioPayloadBytes));
-  EXPECT_EQ(0, std::memcmp(image.data() + last_frame + kSectorSize + kAudioPayloadOffset,
-                           right.data(), kAudioPayloadBytes));
-
   // The lone SMN sector: the signature, then filler; the sector after it carries no SMR.
   EXPECT_EQ(header_at(image, 1), (Header{'S', 'M', 'N', 0x01, 0x00, 0x09, 0x00, 0x00}));
   EXPECT_NE(header_at(image, 2)[2], 'R');
@@ -135,7 +129,7 @@ TEST_P(EncoderTracksDecoder, OverManyFrames) {
   for (int frame = 0; frame < 40; ++frame) {
     encode_frame_payload(sound, payload.data(), tracked.data());
     for (std::size_t b = 0; b < kBlocksPerFrame; ++b) {
-      decode_block(decoder, payload.data() + b * kBlockBytes, pairs, 1);
+      test::decode_block(decoder, payload.data() + b * kBlockBytes, pairs, 1);
       for (std::size_t t = 0; t < kSamplesPerBlock; ++t) {
         ASSERT_EQ(pairs[2 * t + 1], tracked[b * kSamplesPerBlock + t])
             << "frame " << frame << " block " << b << " sample " << t;
@@ -169,7 +163,7 @@ TEST(TestPatternVideo, FrameVideoDataRoundTripsToItsLabel) {
                            kFrameVideoBytes - kPatternBytes));
 
   PatternDcs dcs;
-  ASSERT_TRUE(unpack_pattern_bitstream(video.data() + kFrameHeadBytes, dcs));
+  ASSERT_TRUE(test::unpack_pattern_bitstream(video.data() + kFrameHeadBytes, dcs));
   PatternDcs expected;
   pattern_dcs(frame_label(disc_layout, 0, 2), expected);
   EXPECT_EQ(dcs, expected);
@@ -178,15 +172,40 @@ TEST(TestPatternVideo, FrameVideoDataRoundTripsToItsLabel) {
     EXPECT_LT(dcs[pattern_dc_index(7, kGreyStepRow, b)],
               dcs[pattern_dc_index(7, kGreyStepRow, PatternBlock(b + 1))]);
   }
-  render_pattern_luma(dcs, luma.data(), kPictureWidth);
+  test::render_pattern_luma(dcs, luma.data(), kPictureWidth);
   FrameLabel label;
-  ASSERT_TRUE(read_frame_label(luma.data(), kPictureWidth, label));
+  ASSERT_TRUE(test::read_frame_label(luma.data(), kPictureWidth, label));
   EXPECT_EQ(label.frame, 2u);
   EXPECT_EQ(label.movie, 0u);
   EXPECT_EQ(label.disc, 2u);
 
   video[kFrameHeadBytes] ^= 0x10;  // the first block's end-of-block code becomes '11'
-  EXPECT_FALSE(unpack_pattern_bitstream(video.data() + kFrameHeadBytes, dcs));
+  EXPECT_FALSE(test::unpack_pattern_bitstream(video.data() + kFrameHeadBytes, dcs));
+}
+
+// A person reads the frame's number, counted from 1: white 8x8 blocks of a block font on the
+// black band across macroblock rows 3 to 7 (block rows 6 to 15).
+TEST(TestPatternVideo, ShowsTheFrameNumberInDigits) {
+  PatternDcs dcs;
+  pattern_dcs({20, 0, 1}, dcs);
+  std::vector<uint8_t> luma(kPictureWidth * kPictureHeight);
+  test::render_pattern_luma(dcs, luma.data(), kPictureWidth);
+  std::vector<std::string> band;  // '#' for a white block
+  for (int y = 6 * 8 + 4; y < 16 * 8; y += 8) {
+    band.emplace_back();
+    for (int x = 4; x < kPictureWidth; x += 8)
+      band.back() += luma[y * kPictureWidth + x] > 128 ? '#' : '.';
+  }
+  // The smallest box around the white blocks.
+  std::erase_if(band, [](const std::string& row) { return row.find('#') == std::string::npos; });
+  std::size_t left = band[0].size(), right = 0;
+  for (const std::string& row : band) {
+    left = std::min(left, row.find('#'));
+    right = std::max(right, row.rfind('#'));
+  }
+  for (std::string& row : band) row = row.substr(left, right + 1 - left);
+  EXPECT_EQ(band, (std::vector<std::string>{".###....#.", "#...#..##.", "....#...#.", "...#....#.",
+                                            "..#.....#.", ".#......#.", "#####..###"}));
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ void expect_same_as_reference(const Bytes& img, int disc = 1) {
   EXPECT_EQ(std::memcmp(&fast.tables, &ref_tables, sizeof ref_tables), 0);
 }
 
-TEST(ScanImage, WorkedExampleOfFortyFourSectors) {
+TEST(ScanImage, TwoMoviesInFortyFourSectors) {
   Bytes img(44 * 2048, 0);
   put_frame(img, 2 * 2048, true);
   put_frame(img, 12 * 2048, false);

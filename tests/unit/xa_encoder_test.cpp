@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "support/reference_decoder.h"
 #include "support/reference_xa_encoder.h"
 
 namespace kv9 {
@@ -102,7 +103,7 @@ TEST(XaEncoder, LongVariedSignalsMatchReferenceAndDecodeToTheReconstruction) {
         const auto block = source_block(
             got[4 + 2 * i + c], [&](std::size_t n) { return got[16 + 4 * n + i] >> (4 * c); });
         std::array<int16_t, 2 * kSamplesPerBlock> out;
-        decode_block(decoder.channel[c], block.data(), out.data(), c);
+        test::decode_block(decoder.channel[c], block.data(), out.data(), c);
       }
     }
     for (int c = 0; c < 2; ++c) {
@@ -184,19 +185,22 @@ INSTANTIATE_TEST_SUITE_P(
                     ConstantCase{16, 0x0a},      // shifts 2, 3 and 4 of filter 0 are exact
                     ConstantCase{1000, 0x16}));  // candidate 25: filter 1, shift 6
 
-TEST(XaEncoder, Constant1000TakesCandidate25WithError1251) {
+// The reference's trial encoding of one candidate, which every lane of the vectorised search
+// must match.
+TEST(XaReferenceEncoder, Constant1000AsCandidate25HasError1251) {
   std::vector<int16_t> pcm(2 * kSamplesPerBlock, 0);
   for (std::size_t t = 0; t < kSamplesPerBlock; ++t) pcm[2 * t] = 1000;
-  XaCandidate c{0, 6, 1, 0, 0, {}};
-  encode_candidate(c, pcm.data());
-  EXPECT_EQ(parameter_byte(c), 0x16);
+  test::XaCandidate c{0, 6, 1, 0, 0, {}};
+  test::reference_encode_candidate(c, pcm.data());
+  EXPECT_EQ(parameter_byte(c.filter, c.shift), 0x16);
   EXPECT_EQ(c.error, 1251u);
   EXPECT_EQ(c.prev1, 1000);
   EXPECT_EQ(c.prev2, 999);
 }
 
-// One channel's trial encoding of a constant input x from a given history: the first sample's
-// 4-bit value and reconstruction, and the whole unit decoding to what the trial tracked.
+// The reference's trial encoding of a constant input x on one channel from a given history: the
+// first sample's 4-bit value and reconstruction, and the whole unit decoding to what the trial
+// tracked.
 struct CandidateCase {
   const char* name;
   int16_t prev1, prev2;
@@ -205,19 +209,20 @@ struct CandidateCase {
   int8_t q;
   int16_t first;
 };
-class XaEncoderCandidate : public testing::TestWithParam<CandidateCase> {};
+class XaReferenceCandidate : public testing::TestWithParam<CandidateCase> {};
 
-TEST_P(XaEncoderCandidate, QuantisesAndReconstructsLikeTheDecoder) {
+TEST_P(XaReferenceCandidate, QuantisesAndReconstructsLikeTheDecoder) {
   const CandidateCase& k = GetParam();
   std::vector<int16_t> pcm(2 * kSamplesPerBlock, k.x);
-  XaCandidate c{0, k.shift, k.filter, k.prev1, k.prev2, {}};
-  encode_candidate(c, pcm.data());
+  test::XaCandidate c{0, k.shift, k.filter, k.prev1, k.prev2, {}};
+  test::reference_encode_candidate(c, pcm.data());
   EXPECT_EQ(c.nibbles[0], k.q);
 
-  const auto block = source_block(parameter_byte(c), [&](std::size_t n) { return c.nibbles[n]; });
+  const auto block =
+      source_block(parameter_byte(c.filter, c.shift), [&](std::size_t n) { return c.nibbles[n]; });
   ChannelHistory h{k.prev1, k.prev2};
   std::array<int16_t, 2 * kSamplesPerBlock> out{};
-  decode_block(h, block.data(), out.data(), 0);
+  test::decode_block(h, block.data(), out.data(), 0);
   EXPECT_EQ(out[0], k.first);
   uint32_t error = 0;
   for (std::size_t n = 0; n < kSamplesPerBlock; ++n) error += std::abs(k.x - out[2 * n]);
@@ -227,7 +232,7 @@ TEST_P(XaEncoderCandidate, QuantisesAndReconstructsLikeTheDecoder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Values, XaEncoderCandidate,
+    Values, XaReferenceCandidate,
     testing::Values(CandidateCase{"NegativeDifferenceRoundsDown", 0, 0, 0, 1, -1, -1, -2},
                     CandidateCase{"PositiveDifferenceRoundsDown", 0, 0, 0, 1, 1, 0, 0},
                     CandidateCase{"SevenStepsExactly", 0, 0, 0, 2, 28, 7, 28},
