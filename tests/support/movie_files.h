@@ -1,5 +1,5 @@
-// Test support: built disc images with their address file, expected outputs assembled from
-// the image description, and what ffmpeg/ffprobe make of the tools' files.
+// Built disc images with their address file, what the tools must write for them (assembled
+// here, field by field, from the image description), and what ffmpeg and ffprobe make of files.
 #pragma once
 
 #include <array>
@@ -13,11 +13,8 @@
 
 namespace kv9::test {
 
-// A movie carrying tones (quarter scale) on both channels.
-builder::MovieLayout tone_movie(uint32_t start_sector, uint32_t frames, double left_hz = 440,
-                                double right_hz = 660);
-
-// Movies of the given frame counts lying back to back from `first_sector` on.
+// Movies of the given frame counts lying back to back from `first_sector` on, each with its
+// own pair of quarter-scale tones.
 builder::DiscLayout back_to_back(int disc, const std::vector<uint32_t>& frames,
                                  uint32_t first_sector = 8);
 
@@ -31,29 +28,27 @@ inline std::string address_file_for(const builder::DiscLayout& disc_layout) {
 void write_disc(const std::filesystem::path& dir, const builder::DiscLayout& disc_layout,
                 bool with_address_file = true);
 
-std::string image_name(const builder::DiscLayout& disc_layout);
+// The audio payloads of a built movie, frame after frame: 1680 bytes of left blocks, then 1680
+// bytes of right blocks.
+std::vector<uint8_t> sound_payloads(const builder::DiscLayout& disc_layout, std::size_t movie);
 
-// Raw-sector stream pieces assembled field by field from the sector layout, for comparing the
-// converters' files against: the 44-byte header, and a video sector with its subheader (file,
-// channel, submode, coding), the frame's video data, frame number, index and sector count.
+// Raw-sector stream pieces: the 44-byte header, and a video sector with its subheader, the
+// frame's video data, frame number, index and sector count.
 std::string expected_stream_header();
 std::string expected_video_sector(const std::array<uint8_t, 4>& subheader, const uint8_t* video,
                                   uint32_t frame_number, uint8_t index, uint8_t count);
 
-// Runs ffprobe and returns "key=value" lines of the streams' given entries.
+// ffprobe's "key=value" lines of the streams' given entries.
 std::string probe_streams(const std::filesystem::path& file, const std::string& entries);
 
 // ffmpeg's decoded sound of a file as interleaved 16-bit samples (empty on failure).
 std::vector<int16_t> ffmpeg_samples(const std::filesystem::path& file);
 
-// ffmpeg's decoded pictures of a file, as the labels their test patterns carry; a picture
-// whose label cannot be read gives a label with frame 0xFFFFFFFF.
-std::vector<builder::FrameLabel> ffmpeg_picture_labels(const std::filesystem::path& file);
+// The frame index each picture ffmpeg decodes from a file shows in its label row, or -1 where
+// the row does not read back.
+std::vector<int64_t> ffmpeg_frame_labels(const std::filesystem::path& file);
 
-// ffmpeg's demuxed video packets of a raw-sector stream, concatenated.
-std::string ffmpeg_video_packets(const std::filesystem::path& file);
-
-// Signal-to-noise ratio in dB of `got` against `want` over n samples, every `step`-th sample.
-double snr_db(const int16_t* want, const int16_t* got, std::size_t n, std::size_t step = 1);
+// Signal-to-noise ratio in dB of `got` against `want`.
+double snr_db(const std::vector<int16_t>& want, const std::vector<int16_t>& got);
 
 }  // namespace kv9::test

@@ -88,6 +88,20 @@ void write_file(const fs::path& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::vector<const char*> extractors() {
+  std::vector<const char*> tools = {"vidsound", "vidcopy", "vidconv"};
+#ifdef KV9_HAVE_VIDEXPORT
+  tools.push_back("videxport");
+#endif
+  return tools;
+}
+
+std::vector<const char*> all_tools() {
+  std::vector<const char*> tools = extractors();
+  tools.insert(tools.begin(), "vidscan");
+  return tools;
+}
+
 bool have_program(const std::string& name) {
   std::string cmd = "command -v " + name + " >/dev/null 2>&1";
   return std::system(cmd.c_str()) == 0;

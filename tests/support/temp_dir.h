@@ -40,6 +40,11 @@ RunResult run_tool(const std::filesystem::path& cwd, const std::string& tool,
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 
+// The extractors of this build (videxport where FFmpeg's libraries were found), and with them
+// the scanner.
+std::vector<const char*> extractors();
+std::vector<const char*> all_tools();
+
 // True when a program of that name is on the PATH (ffmpeg, ffprobe, sox).
 bool have_program(const std::string& name);
 

@@ -1,0 +1,27 @@
+// The tools' fast code against its plain references, as checks that the unit tests run on long
+// generated input and the fuzz targets on theirs. Each returns an empty string when the two
+// agree, else what differs.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "support/reference_codec.h"
+
+namespace kv9::test {
+
+// What `f` prints on standard output.
+std::string console_of(const std::function<void()>& f);
+
+// The block-wise scan of the image file at `path` as disc `disc`, against the byte-by-byte
+// reference scan: every console byte and every table entry, over tables cleared or built in.
+std::string scan_differs(const char* path, int disc, bool builtin_tables = false);
+
+// One audio sector's 2688-byte region from the given decoder and encoder histories: the block
+// pairs decoded, and the sector encoded in place, with the histories they leave; the sound
+// units written decode, from the encoder's starting history, to its history after.
+std::string sector_differs(const RefStereo& decoder, const RefStereo& encoder,
+                           const uint8_t* region);
+
+}  // namespace kv9::test
