@@ -1,12 +1,14 @@
-// vidcopy, vidsound and vidconv run for real on built images: every byte of their files against
-// files assembled here from the image description (sound through the plain reference decoder
-// and encoder), their console, and what ffprobe, ffmpeg and sox make of the files.
+// The extractors run for real on built images: every byte of the files of vidcopy, vidsound and
+// vidconv against files assembled here from the image description (sound through the plain
+// reference decoder and encoder), their console, and what ffprobe, ffmpeg and sox make of the
+// files of every extractor, videxport's against the other tools' pictures and sound.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "support/movie_files.h"
@@ -19,20 +21,39 @@ namespace fs = std::filesystem;
 using test::read_file;
 using test::run_tool;
 
-std::string video_only_stream(const builder::DiscLayout& layout, std::size_t movie) {
-  std::string out = test::expected_stream_header();
-  std::array<uint8_t, 18432> video{};
-  for (uint32_t l = 0; l < layout.movies[movie].frames; ++l) {
-    builder::frame_video_data(layout, movie, l, video.data());
-    for (uint8_t j = 0; j < 8; ++j) {
-      out += test::expected_video_sector({0, 0, 8, 0}, video.data(), l + 1, j, 8);
-    }
-  }
-  return out;
+std::string stream_header() {
+  return std::string("RIFF\0\0\0\0CDXA", 12) + std::string(32, '\0');
+}
+
+// A raw sector's sync bytes, an empty header and the subheader twice.
+std::string sector_prefix(const std::string& subheader) {
+  return std::string("\x00\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x00\0\0\0\0", 16) + subheader +
+         subheader;
 }
 
 std::string le32(uint32_t v) {
   return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+// Video sector `index` of a frame: the 0x0160/0x8001 header, its fields, the frame's first 8
+// bytes, then chunk `index` of its video data and a zero tail.
+std::string video_sector(const std::string& subheader, const uint8_t* video, uint32_t frame,
+                         uint8_t index, uint8_t count) {
+  return sector_prefix(subheader) + "\x60\x01\x01\x80" + char(index) + '\0' + char(count) + '\0' +
+         le32(frame & 0xFFFF) + le32(16128) + std::string("\x40\x01\xE0\x00", 4) +
+         std::string(reinterpret_cast<const char*>(video), 8) + std::string(4, '\0') +
+         std::string(reinterpret_cast<const char*>(video) + 2016 * index, 2016) +
+         std::string(280, '\0');
+}
+
+std::string video_only_stream(const builder::DiscLayout& layout, std::size_t movie) {
+  std::string out = stream_header();
+  std::array<uint8_t, 18432> video{};
+  for (uint32_t l = 0; l < layout.movies[movie].frames; ++l) {
+    builder::frame_video_data(layout, movie, l, video.data());
+    for (uint8_t j = 0; j < 8; ++j) out += video_sector({0, 0, 8, 0}, video.data(), l + 1, j, 8);
+  }
+  return out;
 }
 
 // Header, the samples the reference decoder gets from the movie's blocks, 40-byte trailer.
@@ -41,16 +62,12 @@ std::string wave_file(const builder::DiscLayout& layout, std::size_t movie) {
   std::string w = "RIFF" + le32(data + 76) + "WAVEfmt " +
                   std::string("\x10\0\0\0\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0", 20) +
                   "data" + le32(data);
-  const auto payloads = test::sound_payloads(layout, movie);
+  const auto blocks = test::sound_block_pairs(layout, movie);
   test::RefStereo h;
   int16_t pairs[56];
-  for (std::size_t f = 0; f < payloads.size(); f += 3360) {
-    for (std::size_t b = 0; b < 105; ++b) {
-      for (int c = 0; c < 2; ++c) {
-        test::ref_decode_block(h.channel[c], &payloads[f + 1680 * c + 16 * b], pairs, c);
-      }
-      w.append(reinterpret_cast<const char*>(pairs), sizeof pairs);  // a little-endian machine
-    }
+  for (std::size_t b = 0; b < blocks.size(); b += 16) {
+    test::ref_decode_block(h.channel[b / 16 % 2], &blocks[b], pairs, b / 16 % 2);
+    if (b / 16 % 2) w.append(reinterpret_cast<const char*>(pairs), sizeof pairs);  // little-endian
   }
   return w + "Karvelon Tidewater movie effect sound" + std::to_string(100 * layout.disc + movie);
 }
@@ -60,8 +77,8 @@ std::string wave_file(const builder::DiscLayout& layout, std::size_t movie) {
 std::string interleaved_stream(const builder::DiscLayout& layout, std::size_t movie) {
   const int points[5][3] = {{0, 6, 0}, {1, 4, 1}, {2, 2, 2}, {3, 0, 3}, {3, 7, 4}};
   const uint32_t frames = layout.movies[movie].frames;
-  const auto payloads = test::sound_payloads(layout, movie);
-  std::string out = test::expected_stream_header();
+  const auto blocks = test::sound_block_pairs(layout, movie);
+  std::string out = stream_header();
   std::array<uint8_t, 18432> video{};
   std::array<uint8_t, 13440> audio{};
   test::RefStereo decoder, encoder;
@@ -70,26 +87,18 @@ std::string interleaved_stream(const builder::DiscLayout& layout, std::size_t mo
     const int k = l % 4, count = k == 3 ? 8 : 9;
     if (k == 0) audio.fill(0);
     if (l < frames) {
-      for (int p = 0; p < 105; ++p) {
-        for (int c = 0; c < 2; ++c) {
-          std::memcpy(&audio[3360 * k + 32 * p + 16 * c], &payloads[3360 * l + 1680 * c + 16 * p],
-                      16);
-        }
-      }
+      std::memcpy(&audio[3360 * k], &blocks[3360 * l], 3360);
       builder::frame_video_data(layout, movie, l, video.data());
     }
     for (int m = 0; m < count; ++m) {
-      out += l < frames ? test::expected_video_sector({1, 1, 0x48, 0}, video.data(), l + 1, m,
-                                                      uint8_t(count))
+      out += l < frames ? video_sector({1, 1, 0x48, 0}, video.data(), l + 1, m, uint8_t(count))
                         : std::string(2352, '\0');
       for (const auto& [pk, pm, a] : points) {
         if (pk != k || pm != m) continue;
         test::ref_encode_sector(decoder, encoder, &audio[2688 * a]);
-        std::string sector(2352, '\0');
-        std::memcpy(sector.data(), "\x00\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x00", 12);
-        std::memcpy(sector.data() + 16, "\x01\x01\x64\x01\x01\x01\x64\x01", 8);
-        std::memcpy(sector.data() + 24, &audio[2688 * a], 2304);
-        out += sector;
+        out += sector_prefix("\x01\x01\x64\x01") +
+               std::string(reinterpret_cast<const char*>(&audio[2688 * a]), 2304) +
+               std::string(24, '\0');
       }
     }
   }
@@ -98,8 +107,7 @@ std::string interleaved_stream(const builder::DiscLayout& layout, std::size_t mo
 
 struct Tool {
   const char* name;
-  const char* prefix;
-  const char* extension;
+  const char* file;  // the output name, with %d for the movie number
   std::string (*expected)(const builder::DiscLayout&, std::size_t);
   const char* done_of_17_frames;
 };
@@ -116,73 +124,145 @@ TEST_P(Extractor, WritesEveryMovieOfARangeExactly) {
   test::write_disc(dir.path(), layout);
   const auto r = run_tool(dir.path(), tool.name, {"kv9disc1.img", "0-6"});
   ASSERT_EQ(r.status, 0) << r.output;
-  const std::string file0 = std::string(tool.prefix) + "100" + tool.extension;
-  const std::string file6 = std::string(tool.prefix) + "106" + tool.extension;
-  EXPECT_EQ(
-      r.output.rfind(
-          "open file \"" + file0 + "\". writing...\n10%20%30%40%50%60%70%80%90%100%\ndone. (", 0),
-      0u);
+  char name[7][16];
+  for (int m = 0; m < 7; ++m) std::snprintf(name[m], sizeof name[m], tool.file, 100 + m);
+  EXPECT_EQ(r.output.rfind("open file \"" + std::string(name[0]) +
+                               "\". writing...\n10%20%30%40%50%60%70%80%90%100%\ndone. (",
+                           0),
+            0u);
   EXPECT_NE(r.output.find("..60%..SMN ErrorSMJ Error(3)70%"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find(tool.done_of_17_frames), std::string::npos);
-  EXPECT_NE(r.output.find("open file \"" + file6 + "\". writing...\n\ndone. ("), std::string::npos);
-  for (std::size_t m = 0; m < layout.movies.size(); ++m) {
-    const std::string name = tool.prefix + std::to_string(100 + m) + tool.extension;
-    EXPECT_TRUE(read_file(dir / name) == tool.expected(layout, m)) << name;
-  }
+  EXPECT_NE(r.output.find("open file \"" + std::string(name[6]) + "\". writing...\n\ndone. ("),
+            std::string::npos);
+  for (int m = 0; m < 7; ++m)
+    EXPECT_TRUE(read_file(dir / name[m]) == tool.expected(layout, m)) << m;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Tools, Extractor,
-    testing::Values(Tool{"vidcopy", "kv9_", ".str", video_only_stream, "done. (17 frame)"},
-                    Tool{"vidsound", "kv9_", ".wav", wave_file, "done. (1.133 sec)"},
-                    Tool{"vidconv", "kv9x", ".str", interleaved_stream, "done. (17 frame)"}),
+    testing::Values(Tool{"vidcopy", "kv9_%d.str", video_only_stream, "done. (17 frame)"},
+                    Tool{"vidsound", "kv9_%d.wav", wave_file, "done. (1.133 sec)"},
+                    Tool{"vidconv", "kv9x%d.str", interleaved_stream, "done. (17 frame)"}),
     [](const auto& i) { return std::string(i.param.name); });
 
-// What players make of the files of a movie of 30 frames carrying tones: the sound is the built
-// tones, the pictures are the movie's frames in order.
-TEST(Players, PlayTheFiles) {
+// ffprobe's values of the entries, one a line, over the streams `streams` picks.
+std::string probe(const fs::path& file, const std::string& entries, const char* streams = "") {
+  return test::run_program(
+             file.parent_path(), "ffprobe",
+             {"-v", "error", "-count_frames", "-select_streams", streams, "-show_entries", entries,
+              "-of", "default=noprint_wrappers=1:nokey=1", file.string()})
+      .output;
+}
+
+// What ffmpeg decodes from a file's streams `map`, in the output format given.
+std::string decoded(const fs::path& file, const char* map, std::vector<std::string> format) {
+  const fs::path out = file.string() + ".out";
+  std::vector<std::string> args = {"-v", "error", "-y", "-i", file.string(), "-map", map};
+  args.insert(args.end(), format.begin(), format.end());
+  args.push_back(out.string());
+  test::run_program(file.parent_path(), "ffmpeg", args);
+  return read_file(out);
+}
+
+// The sound ffmpeg decodes from a file, as 16-bit little-endian samples.
+std::string samples(const fs::path& file) {
+  return decoded(file, "0:a", {"-f", "s16le", "-acodec", "pcm_s16le"});
+}
+
+// The frame index each decoded picture shows in its label row (macroblock row 12: a bit per
+// macroblock, white when its inner 8x8 pixels are brighter than 128), or -1 where the row does
+// not read back as the builder draws it.
+std::vector<int64_t> frame_labels(const fs::path& file) {
+  const std::string luma = decoded(file, "0:v", {"-f", "rawvideo", "-pix_fmt", "gray"});
+  std::vector<int64_t> labels;
+  for (std::size_t at = 0; at + 320 * 224 <= luma.size(); at += 320 * 224) {
+    uint32_t bits = 0;
+    for (int column = 0; column < 20; ++column) {
+      int sum = 0;
+      for (int i = 0; i < 64; ++i)
+        sum += uint8_t(luma[at + (196 + i / 8) * 320 + 16 * column + 4 + i % 8]);
+      bits = bits << 1 | (sum > 128 * 64 ? 1 : 0);
+    }
+    const builder::FrameLabel label = {bits >> 4, 0, 0};
+    labels.push_back(builder::frame_row_bits(label) == bits ? int64_t{label.frame} : -1);
+  }
+  return labels;
+}
+
+// Movies of 30 frames (tones of 100 Hz at a quarter and 1 kHz at half of full scale), 1 frame
+// and none, through every extractor: players read every file; vidconv's sound is the tones
+// interpolated 7 to 6; the pictures are the movies' frames in order; videxport's pictures and
+// sound are exactly vidcopy's and vidsound's, at 15 frames per second.
+TEST(Players, ReadEveryFile) {
   if (!test::have_program("ffprobe") || !test::have_program("sox")) GTEST_SKIP() << "no ffmpeg";
   test::TempDir dir;
-  auto layout = test::back_to_back(2, {30});
+  auto layout = test::back_to_back(2, {30, 1, 0});
   layout.movies[0].left = {builder::Waveform::kTone, 100, 0.25};
   layout.movies[0].right = {builder::Waveform::kTone, 1000, 0.5};
   test::write_disc(dir.path(), layout);
-  for (const char* tool : {"vidsound", "vidcopy", "vidconv"}) {
-    ASSERT_EQ(run_tool(dir.path(), tool, {"kv9disc2.img", "0"}).status, 0) << tool;
+  std::string console;
+  for (const char* tool : test::extractors()) {
+    const auto r = run_tool(dir.path(), tool, {"kv9disc2.img", "0-2"});
+    ASSERT_EQ(r.status, 0) << tool << r.output;
+    console += r.output;
   }
   const fs::path wav = dir / "kv9_200.wav", copy = dir / "kv9_200.str", conv = dir / "kv9x200.str";
-  EXPECT_EQ(test::probe_streams(wav, "codec_name,sample_rate,channels"),
-            "codec_name=pcm_s16le\nsample_rate=44100\nchannels=2\n");
+  EXPECT_EQ(probe(wav, "stream=codec_name,sample_rate,channels"), "pcm_s16le\n44100\n2\n");
   EXPECT_EQ(test::run_program(dir.path(), "sox", {"--i", "-s", wav.string()}).output, "88200\n");
-  EXPECT_EQ(test::probe_streams(copy, "codec_name,width,height"),
-            "codec_name=mdec\nwidth=320\nheight=224\n");
-  EXPECT_EQ(test::probe_streams(conv, "codec_name,width,height,sample_rate,channels"),
-            "codec_name=mdec\nwidth=320\nheight=224\ncodec_name=adpcm_xa\nsample_rate=37800\n"
-            "channels=2\n");
+  EXPECT_TRUE(samples(wav) == read_file(wav).substr(44, 4 * 88200));
+  EXPECT_EQ(probe(copy, "stream=codec_name,width,height"), "mdec\n320\n224\n");
+  EXPECT_EQ(probe(conv, "stream=codec_name,width,height,sample_rate,channels"),
+            "mdec\n320\n224\nadpcm_xa\n37800\n2\n");
   std::vector<int64_t> frames(30);
   for (int l = 0; l < 30; ++l) frames[l] = l;
-  EXPECT_EQ(test::ffmpeg_frame_labels(copy), frames);
-  EXPECT_EQ(test::ffmpeg_frame_labels(conv), frames);
+  EXPECT_EQ(frame_labels(copy), frames);
+  EXPECT_EQ(frame_labels(conv), frames);
 
-  // The WAVE file's samples are the tones; vidconv's, 38 audio sectors of 2016 pairs (seven
-  // cycles and two frames with their fill frame), are the tones interpolated 7 to 6.
-  const auto wave = test::ffmpeg_samples(wav), xa = test::ffmpeg_samples(conv);
-  ASSERT_EQ(wave.size(), 2u * 88200);
-  ASSERT_EQ(xa.size(), 2u * 2016 * 38);
+  // 38 audio sectors of 2016 pairs (seven cycles, then two frames and their fill frame): the
+  // tones interpolated 7 to 6, within 30 dB.
+  const std::string xa = samples(conv);
+  ASSERT_EQ(xa.size(), 4u * 2016 * 38);
   for (int c = 0; c < 2; ++c) {
     const builder::Waveform& w = c == 0 ? layout.movies[0].left : layout.movies[0].right;
-    std::vector<int16_t> tone, got, interpolated, got_xa;
-    for (std::size_t n = 0; n < 88200; ++n) {
-      tone.push_back(builder::waveform_sample(w, n));
-      got.push_back(wave[2 * n + c]);
-    }
+    double signal = 0, noise = 0;
     for (std::size_t j = 0; j < 88200 * 6 / 7; ++j) {
-      const double x0 = tone[7 * (j / 6) + j % 6], x1 = tone[7 * (j / 6) + j % 6 + 1];
-      interpolated.push_back(int16_t(std::lround((x0 * (6 - j % 6) + x1 * (j % 6 + 1)) / 7)));
-      got_xa.push_back(xa[2 * j + c]);
+      const double x0 = builder::waveform_sample(w, 7 * (j / 6) + j % 6);
+      const double x1 = builder::waveform_sample(w, 7 * (j / 6) + j % 6 + 1);
+      const double want = std::round((x0 * (6 - j % 6) + x1 * (j % 6 + 1)) / 7);
+      int16_t got;
+      std::memcpy(&got, &xa[4 * j + 2 * c], 2);
+      signal += want * want;
+      noise += (got - want) * (got - want);
     }
-    EXPECT_GT(test::snr_db(tone, got), 40.0) << w.frequency_hz;
-    EXPECT_GT(test::snr_db(interpolated, got_xa), 30.0) << w.frequency_hz;
+    EXPECT_GT(10 * std::log10(signal / noise), 30.0) << w.frequency_hz;
+  }
+
+  if (test::extractors().back() != std::string("videxport")) return;
+  EXPECT_NE(console.find("\ndone. (1 frame)\nmovie 202 has no frames: no file written\n"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "kv9_202.mkv"));
+  for (const auto& [movie, n] : {std::pair{"kv9_200", "30"}, std::pair{"kv9_201", "1"}}) {
+    const fs::path mkv = dir / (movie + std::string(".mkv"));
+    EXPECT_EQ(probe(mkv,
+                    "stream=codec_name,width,height,color_range,r_frame_rate,sample_rate,"
+                    "channels,nb_read_frames"),
+              "ffv1\n320\n224\npc\n15/1\n" + std::string(n) + "\nflac\n44100\n2\n0/0\n" + n + "\n");
+    std::istringstream times(probe(mkv, "packet=pts_time", "v"));
+    int k = 0;
+    for (double t; times >> t; ++k) EXPECT_NEAR(t, k / 15.0, 0.0005);
+    EXPECT_EQ(std::to_string(k), n);
+    // The checksums of the pictures, without the list's time stamps.
+    const auto md5s = [&](const fs::path& f) {
+      std::istringstream list(decoded(f, "0:v", {"-f", "framemd5"}));
+      std::string md5s;
+      for (std::string line; std::getline(list, line);) {
+        if (line[0] != '#') md5s += line.substr(line.rfind(' ')) + "\n";
+      }
+      return md5s;
+    };
+    EXPECT_EQ(md5s(mkv), md5s(dir / (movie + std::string(".str"))));
+    const std::string w = read_file(dir / (movie + std::string(".wav")));
+    EXPECT_TRUE(samples(mkv) == w.substr(44, w.size() - 84));
   }
 }
 

@@ -1,7 +1,8 @@
-// Faults from outside, on every tool: images that cannot be opened, end too soon or come
-// through a pipe; address files that cannot be read, written, or that several scans write at
-// once; outputs that cannot be created or written; movies that do not lie back to back. Each is
-// reported, ends with status 1, and leaves no output passing for complete and no entry lost.
+// Faults from outside, on every tool: command lines refused; images that cannot be opened, end
+// too soon or come through a pipe; address files that cannot be read, written, or that several
+// scans write at once; outputs that cannot be created or written; movies that do not lie back to
+// back. Each is reported, ends with status 1, and leaves no output passing for complete and no
+// entry lost. And how vidscan merges what it finds into the address file.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -45,43 +46,93 @@ test::RunResult shell(const fs::path& dir, const std::string& command) {
   return test::run_program(dir, "sh", {"-c", "PATH=" KV9_BIN_DIR ":$PATH; " + command});
 }
 
-class EveryTool : public testing::TestWithParam<const char*> {};
+// Command lines and images that are refused, or taken with a change. Every row runs beside an
+// address file and a directory and /proc/self/mem named like images; the address file must stay
+// as it was. A refusal prints the usage text alone on standard output and the reason on
+// standard error.
+struct Refusal {
+  const char* name;
+  const char* tool;
+  std::vector<std::string> args;
+  int status;
+  std::string output;  // "usage": the tool's usage text
+  std::string errors;  // after "<tool>: "
+};
+class Refusals : public testing::TestWithParam<Refusal> {};
 
-// A missing image, a directory, a file whose first byte cannot be read (/proc/self/mem).
-TEST_P(EveryTool, ImageThatCannotBeOpenedIsReported) {
+TEST_P(Refusals, AnswerOnTheRightStreams) {
+  const Refusal& c = GetParam();
   test::TempDir dir;
+  const std::string ini = "[kv9disc1.img]\nid=0, address=0x1, frame=0x1\n";
+  test::write_file(dir / "kv9cdadr.ini", ini);
   fs::create_directory(dir / "kv9disc2.img");
-  fs::create_symlink("/proc/self/mem", dir / "kv9disc3.img");
-  for (const char* image : {"kv9disc1.img", "kv9disc2.img", "kv9disc3.img"}) {
-    const auto r = run_tool(dir.path(), GetParam(), {image, "0"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find(std::string("cannot open file ") + image + "\n"), std::string::npos);
-  }
+  fs::create_symlink("/proc/self/mem", dir / "kv9disc3.img");  // reading its byte 0 fails
+  const auto r = run_tool(dir.path(), c.tool, c.args);
+  const std::string usage =
+      "\nkv9tools - movie tools for the Karvelon Tidewater disc images\n"
+      "documentation: README.md and the man pages of the kv9tools project\n\n"
+      "USAGE:" +
+      std::string(c.tool) + " D:kv9disc?.img" +
+      (c.tool == std::string("vidscan") ? "\n" : " <n-m>\n");
+  EXPECT_EQ(r.status, c.status);
+  EXPECT_EQ(r.output, c.output == "usage" ? usage : c.output);
+  EXPECT_EQ(r.errors, c.errors.empty() ? "" : std::string(c.tool) + ": " + c.errors + "\n");
+  EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), ini);
 }
 
-// An address file that exists but cannot be read stops the run before the image is opened:
-// nothing is written, and the file keeps every entry it holds.
-TEST_P(EveryTool, UnreadableAddressFileStopsTheRun) {
-  for (const bool as_directory : {true, false}) {
-    test::TempDir dir;
-    test::write_disc(dir.path(), test::back_to_back(1, {2}), !as_directory);
-    if (as_directory) {
-      fs::create_directory(dir / "kv9cdadr.ini");
-    } else {
-      fs::permissions(dir / "kv9cdadr.ini", fs::perms::none);
-      fs::permissions(dir.path(), fs::perms::all);
-    }
-    const auto before = names_in(dir.path());
-    const auto r = as_directory ? std::optional(run_tool(dir.path(), GetParam(), {"kv9disc1.img"}))
-                                : run_unprivileged(dir.path(), GetParam(), {"kv9disc1.img"});
-    if (!r) {
-      std::printf("[ SKIPPED  ] no unprivileged user to run as\n");
-      continue;
-    }
-    EXPECT_EQ(r->status, 1) << as_directory;
-    EXPECT_EQ(r->output, "cannot read file kv9cdadr.ini\n") << as_directory;
-    EXPECT_EQ(names_in(dir.path()), before) << as_directory;
+const std::string kNotAnImage =
+    "' is not a disc image: the name must end in kv9disc1.img to kv9disc4.img";
+const std::string kNotARange = "' is not a movie id or range: give n or n-m, as in 5 or 2-7";
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(EveryTool, Refusals, testing::Values(
+    Refusal{"ScanNone", "vidscan", {}, 2, "usage", "no disc image given"},
+    Refusal{"ScanUpperCase", "vidscan", {"KV9DISC1.IMG"}, 2, "usage", "'KV9DISC1.IMG" + kNotAnImage},
+    Refusal{"SoundNone", "vidsound", {}, 2, "usage", "no disc image given"},
+    Refusal{"SoundLetter", "vidsound", {"d/kv9discA.img"}, 2, "usage",
+            "'d/kv9discA.img" + kNotAnImage},
+    Refusal{"SoundTrailingDash", "vidsound", {"kv9disc1.img", "3-"}, 2, "usage", "'3-" + kNotARange},
+    Refusal{"CopyLetters", "vidcopy", {"kv9disc1.img", "abc"}, 2, "usage", "'abc" + kNotARange},
+    Refusal{"ConvTooLarge", "vidconv", {"kv9disc2.img", "4294967296"}, 2, "usage",
+            "'4294967296" + kNotARange},
+    // A range beyond the disc's ids is clamped, and said so; the run goes on.
+    Refusal{"CopyMissingImageClamped", "vidcopy", {"kv9disc4.img", "99"}, 1,
+            "cannot open file kv9disc4.img\n", "range '99' taken as 6: disc 4 has movie ids 0 to 6"},
+    Refusal{"SoundDirectoryClamped", "vidsound", {"kv9disc2.img", "-5-99"}, 1,
+            "cannot open file kv9disc2.img\n",
+            "range '-5-99' taken as 0-33: disc 2 has movie ids 0 to 33"},
+    Refusal{"ConvFirstByteUnreadable", "vidconv", {"kv9disc3.img", "0-31"}, 1,
+            "cannot open file kv9disc3.img\n", ""}),
+    [](const auto& i) { return std::string(i.param.name); });
+// clang-format on
+
+// --help says what the tool does, which files it reads and writes, and its exit statuses.
+TEST(Refusals, HelpAndVersion) {
+  test::TempDir dir;
+  for (const char* tool : test::all_tools()) {
+    const auto help = run_tool(dir.path(), tool, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find(std::string("USAGE:") + tool), std::string::npos);
+    EXPECT_NE(help.output.find("kv9cdadr.ini"), std::string::npos) << tool;
+    EXPECT_NE(help.output.find("Exit status: 0 "), std::string::npos) << tool;
+    EXPECT_EQ(run_tool(dir.path(), tool, {"--version"}).output.rfind("kv9tools ", 0), 0u);
   }
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+class EveryTool : public testing::TestWithParam<const char*> {};
+
+// An address file that exists but cannot be read (here a directory; a file the user may not
+// read is in FailedWritesKeepTheOldFile) stops the run before the image is opened: nothing is
+// written, and the file keeps every entry it holds.
+TEST_P(EveryTool, UnreadableAddressFileStopsTheRun) {
+  test::TempDir dir;
+  test::write_disc(dir.path(), test::back_to_back(1, {2}), false);
+  fs::create_directory(dir / "kv9cdadr.ini");
+  const auto r = run_tool(dir.path(), GetParam(), {"kv9disc1.img"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output, "cannot read file kv9cdadr.ini\n");
+  EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"kv9cdadr.ini", "kv9disc1.img"}));
 }
 
 // A pipe named like an image (a decompressor feeding it) gives exactly what the file gives.
@@ -121,51 +172,41 @@ class EveryExtractor : public testing::TestWithParam<const char*> {
   }
 };
 
-// Four movies: the first's output on a full disk, the second's a directory, the image ending
-// inside the fourth. Each is reported; the third is written whole, as alone; the fourth keeps
-// its length, the frames past the end read as 0xFF.
+// Five movies: the first's output on a full disk, the second's a directory, the fourth moved 10
+// sectors on in the address file, the image ending inside the fifth. Each is reported; the
+// third is written whole and the fourth is read from where the third ended, each as a run over
+// the whole image gives it; the fifth keeps its length, the frames past the end 0xFF.
 TEST_P(EveryExtractor, FailuresOfOneMovieLeaveTheOthersWhole) {
   test::TempDir dir, clean;
-  auto layout = test::back_to_back(3, {2, 3, 2, 3});
-  layout.cut_at_byte = builder::movie_address(layout.movies[3]) + kFrameBytes + 100;
-  test::write_disc(dir.path(), layout);
-  layout.cut_at_byte = 0;
+  auto layout = test::back_to_back(3, {2, 3, 2, 2, 3});
   test::write_disc(clean.path(), layout);
+  layout.cut_at_byte = builder::movie_address(layout.movies[4]) + kFrameBytes + 100;
+  test::write_disc(dir.path(), layout);
+  layout.movies[3].start_sector += 10;
+  test::write_file(dir / "kv9cdadr.ini", test::address_file_for(layout));
   fs::create_symlink("/dev/full", dir / output("300"));
   fs::create_directory(dir / output("301"));
-  const auto r = run_tool(dir.path(), GetParam(), {"kv9disc3.img", "0-3"});
+  const auto r = run_tool(dir.path(), GetParam(), {"kv9disc3.img", "0-4"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.output.find("\ncannot write file " + output("300") + "\ncannot open file " +
                           output("301") + "\nopen file \"" + output("302")),
             std::string::npos)
       << r.output;
-  EXPECT_NE(r.output.find("SMN ErrorSMR ErrorSMJ Error(0)"), std::string::npos);
-  EXPECT_TRUE(r.output.ends_with("\nimage kv9disc3.img ends before movie 303 ends\n"));
-  ASSERT_EQ(run_tool(clean.path(), GetParam(), {"kv9disc3.img", "2-3"}).status, 0);
-  EXPECT_TRUE(read_file(dir / output("302")) == read_file(clean / output("302")));
-  if (std::string(GetParam()) != "videxport") {
-    EXPECT_EQ(fs::file_size(dir / output("303")), fs::file_size(clean / output("303")));
+  EXPECT_NE(r.output.find("\nmovie 303 does not start where movie 302 ends: read from 0x00027000, "
+                          "not from its address 0x0002C000\nopen file \"" +
+                          output("303")),
+            std::string::npos);
+  EXPECT_NE(r.output.find("100%SMN ErrorSMR ErrorSMJ Error(0)SMJ Error(1)SMJ Error(2)SMJ Error(3)"
+                          "SMJ Error(4)SMJ Error(5)SMJ Error(6)SMJ Error(7)\ndone."),
+            std::string::npos);
+  EXPECT_TRUE(r.output.ends_with("\nimage kv9disc3.img ends before movie 304 ends\n"));
+  ASSERT_EQ(run_tool(clean.path(), GetParam(), {"kv9disc3.img", "0-4"}).status, 0);
+  for (const char* id : {"302", "303"}) {
+    EXPECT_TRUE(read_file(dir / output(id)) == read_file(clean / output(id))) << id;
   }
-}
-
-// The address file moves the second movie of a range 10 sectors on: it is still read from where
-// the first ended, so its file is the one its own frames give, and the run says so and fails.
-TEST_P(EveryExtractor, MoviesNotBackToBackAreReadOnAndReported) {
-  test::TempDir dir, clean;
-  auto layout = test::back_to_back(4, {2, 2});
-  test::write_disc(clean.path(), layout);
-  test::write_disc(dir.path(), layout, false);
-  layout.movies[1].start_sector += 10;
-  test::write_file(dir / "kv9cdadr.ini", test::address_file_for(layout));
-  const auto r = run_tool(dir.path(), GetParam(), {"kv9disc4.img", "0-1"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.output.find("\nmovie 401 does not start where movie 400 ends: read from 0x0000E000, "
-                          "not from its address 0x00013000\nopen file \"" +
-                          output("401")),
-            std::string::npos)
-      << r.output;
-  ASSERT_EQ(run_tool(clean.path(), GetParam(), {"kv9disc4.img", "0-1"}).status, 0);
-  EXPECT_TRUE(read_file(dir / output("401")) == read_file(clean / output("401")));
+  if (std::string(GetParam()) != "videxport") {
+    EXPECT_EQ(fs::file_size(dir / output("304")), fs::file_size(clean / output("304")));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, EveryExtractor, testing::ValuesIn(test::extractors()),
@@ -180,6 +221,33 @@ class VidscanAddressFile : public testing::Test {
   test::TempDir dir;
 };
 
+// Scans of discs 3 and 1 keep each other's entries and disc 3's id 2 from an earlier, longer
+// scan; lines that are not entries do not survive; an image that cannot be opened, or a second
+// run, leaves the file as it is.
+TEST_F(VidscanAddressFile, MergesEachDiscIntoTheFile) {
+  const std::string title = "[Karvelon Tidewater CD-ROM movie address information]\n";
+  test::write_file(dir / "kv9cdadr.ini", title + "[kv9disc3.img]\r\nid=2, address=0x00abc000, " +
+                                             "frame=0x12\r\njunk\nid=, address=0x1, frame=0x1\n");
+  const auto disc3 = test::back_to_back(3, {1, 2});
+  test::write_disc(dir.path(), disc3, false);
+  const auto r = run_tool(dir.path(), "vidscan", {"kv9disc3.img"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output,
+            "Now searching... kv9disc3.img\n\n Found! ID=0: 0x00004000, 0x1 frame\n Found! "
+            "ID=1: 0x00009000, 0x2 frame\nwrite kv9cdadr.ini file\n");
+  EXPECT_EQ(run_tool(dir.path(), "vidscan", {"./kv9disc1.img", "ignored"}).status, 0);
+  std::string merged = test::address_file_for({test::back_to_back(1, {2}), disc3});
+  merged.insert(merged.find("[kv9disc4"), "id=2, address=0x00ABC000, frame=0x0012\n");
+  EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), merged);
+  EXPECT_EQ(run_tool(dir.path(), "vidscan", {"kv9disc1.img"}).status, 0);
+  const auto missing = run_tool(dir.path(), "vidscan", {"kv9disc2.img"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.output, "cannot open file kv9disc2.img\nwrite kv9cdadr.ini file\n");
+  EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), merged);
+  EXPECT_TRUE((fs::status(dir / "kv9cdadr.ini").permissions() & fs::perms::others_read) ==
+              fs::perms::others_read);
+}
+
 // A full disk (every write fails), a killed writer, a folder the user cannot write: the old
 // file stays whole, and a killed run's temporary file blocks no later run.
 TEST_F(VidscanAddressFile, FailedWritesKeepTheOldFile) {
@@ -193,7 +261,13 @@ TEST_F(VidscanAddressFile, FailedWritesKeepTheOldFile) {
   if (const auto r = run_unprivileged(dir.path(), "vidscan", {"kv9disc1.img"})) {
     EXPECT_EQ(r->status, 1);
     EXPECT_NE(r->output.find("\ncannot open file kv9cdadr.ini\n"), std::string::npos);
-    EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), "old file\n");
+    fs::permissions(dir / "kv9cdadr.ini", fs::perms::none);
+    const auto unreadable = run_unprivileged(dir.path(), "vidscan", {"kv9disc1.img"});
+    EXPECT_EQ(unreadable->output, "cannot read file kv9cdadr.ini\n");
+    EXPECT_EQ(unreadable->status, 1);
+    fs::permissions(dir / "kv9cdadr.ini", fs::perms::owner_read | fs::perms::owner_write);
+  } else {
+    std::printf("[ SKIPPED  ] no unprivileged user to run as\n");
   }
   EXPECT_EQ(run_tool(dir.path(), "vidscan", {"kv9disc1.img"}).status, 0);
   EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), test::address_file_for(test::back_to_back(1, {2})));
@@ -218,22 +292,21 @@ TEST_F(VidscanAddressFile, ConcurrentScansKeepEveryDisc) {
 // was. Both images are sparse: only the headers the scan reads are written.
 TEST_F(VidscanAddressFile, MoviesAndImagesTooLargeForTheFile) {
   std::FILE* f = std::fopen((dir / "kv9disc4.img").c_str(), "wb");
-  auto put = [&](uint64_t at, const char* tag, uint8_t sector, uint8_t counter) {
-    const char h[8] = {tag[0], tag[1], tag[2], 1, char(sector), 9, char(counter), 0};
-    ASSERT_EQ(::pwrite(fileno(f), h, 8, off_t(at)), 8);
-  };
   const uint64_t second = uint64_t{0x10001} * kFrameBytes;
+  auto put = [&](uint64_t at, const char* header) { ::pwrite(fileno(f), header, 8, off_t(at)); };
   for (const uint64_t start : {uint64_t{0}, second}) {
-    put(start, "SMN", 0, 0);
-    put(start + 2048, "SMR", 1, 0);
-    put(start + 4096, "SMJ", 2, 0);
+    put(start, "SMN\1\0\t\0\0");
+    put(start + 2048, "SMR\1\1\t\0\0");
+    put(start + 4096, "SMJ\1\2\t\0\0");
   }
-  for (uint32_t l = 1; l < 0x10001; ++l) put(uint64_t{l} * kFrameBytes, "SMN", 0, 1);
+  for (uint32_t l = 1; l < 0x10001; ++l) put(uint64_t{l} * kFrameBytes, "SMN\1\0\t\1\0");
   ASSERT_EQ(::ftruncate(fileno(f), off_t(second + kFrameBytes)), 0);
   std::fclose(f);
   fs::remove(dir / "kv9cdadr.ini");
   const auto r = run_tool(dir.path(), "vidscan", {"kv9disc4.img"});
   EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output.rfind("file kv9cdadr.ini is not exist\nNow searching... kv9disc4.img\n", 0),
+            0u);
   EXPECT_NE(r.output.find("\n Found! ID=0: 0x00000000, 0x10001 frame (not stored: more than "
                           "65535 frames)\n Found! ID=1: 0x50005000, 0x1 frame\n"),
             std::string::npos);

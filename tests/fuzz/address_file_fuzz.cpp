@@ -11,30 +11,30 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using kv9::MovieTables;
+  using kv9::fuzz::check;
   static MovieTables builtin, read, again, back;
   kv9::set_builtin_tables(builtin);
   const std::string path = kv9::fuzz::write_temp_file("kv9cdadr.ini", data, size);
   read = builtin;
-  KV9_CHECK(kv9::load_address_file(read, path.c_str()) == kv9::AddressFileLoad::kLoaded, "unread");
+  check(kv9::load_address_file(read, path.c_str()) == kv9::AddressFileLoad::kLoaded, "unread");
   again = read;
   kv9::load_address_file(again, path.c_str());
-  KV9_CHECK(std::memcmp(&again, &read, sizeof read) == 0, "a second reading changed the tables");
+  check(std::memcmp(&again, &read, sizeof read) == 0, "a second reading changed the tables");
 
   std::FILE* f = std::fopen(path.c_str(), "w");
-  KV9_CHECK(f != nullptr && kv9::write_address_lines(read, f) && std::fclose(f) == 0, "unwritten");
+  check(f != nullptr && kv9::write_address_lines(read, f) && std::fclose(f) == 0, "unwritten");
   kv9::clear_tables(back);
   kv9::load_address_file(back, path.c_str());
   for (int d = 0; d <= kv9::kDiscCount; ++d) {
     for (uint32_t id = 0; id < kv9::kMaxMovieIds; ++id) {
       const bool in_table = kv9::valid_disc(d) && id < kv9::movie_count[d];
       const uint32_t a = read.movie_address[d][id], n = read.movie_frames[d][id];
-      KV9_CHECK(in_table || (a == builtin.movie_address[d][id] && n == builtin.movie_frames[d][id]),
-                "disc %d id %u changed", d, id);
-      if (in_table && n <= 0xFFFF) {
-        KV9_CHECK(back.movie_address[d][id] == (n ? a : 0) && back.movie_frames[d][id] == n,
-                  "disc %d id %u (0x%08X, 0x%X) read back as (0x%08X, 0x%X)", d, id, a, n,
-                  back.movie_address[d][id], back.movie_frames[d][id]);
-      }
+      const std::string entry = "disc " + std::to_string(d) + " id " + std::to_string(id);
+      check(in_table || (a == builtin.movie_address[d][id] && n == builtin.movie_frames[d][id]),
+            entry + " changed");
+      check(!in_table || n > 0xFFFF ||
+                (back.movie_address[d][id] == (n ? a : 0) && back.movie_frames[d][id] == n),
+            entry + " does not read back as written");
     }
   }
   return 0;

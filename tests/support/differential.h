@@ -18,9 +18,8 @@ std::string console_of(const std::function<void()>& f);
 // reference scan: every console byte and every table entry, over tables cleared or built in.
 std::string scan_differs(const char* path, int disc, bool builtin_tables = false);
 
-// One audio sector's 2688-byte region from the given decoder and encoder histories: the block
-// pairs decoded, and the sector encoded in place, with the histories they leave; the sound
-// units written decode, from the encoder's starting history, to its history after.
+// One audio sector's 2688-byte region from the given decoder and encoder histories: its block
+// pairs decoded, resampled and encoded in place, and the histories left.
 std::string sector_differs(const RefStereo& decoder, const RefStereo& encoder,
                            const uint8_t* region);
 

@@ -1,5 +1,5 @@
-// Test support: a fresh temporary directory per test, and running a real executable in it with
-// its console output captured.
+// Test support: a fresh temporary directory per test, files in it, and the real executables
+// run in it with their console captured.
 #pragma once
 
 #include <filesystem>
@@ -8,14 +8,11 @@
 
 namespace kv9::test {
 
-// Creates a new empty directory under the system temp directory; removes it when destroyed.
+// A new empty directory under the system temp directory, removed when destroyed.
 class TempDir {
  public:
   TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
+  ~TempDir() { std::filesystem::remove_all(path_); }
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
@@ -32,8 +29,7 @@ struct RunResult {
 // Runs `program` with `args` in directory `cwd` and waits for it.
 RunResult run_program(const std::filesystem::path& cwd, const std::string& program,
                       const std::vector<std::string>& args);
-
-// Runs one of the project's tools (vidscan, vidsound, vidconv, vidcopy) from the build tree.
+// Runs one of the project's tools from the build tree.
 RunResult run_tool(const std::filesystem::path& cwd, const std::string& tool,
                    const std::vector<std::string>& args);
 
@@ -42,8 +38,18 @@ void write_file(const std::filesystem::path& path, const std::string& bytes);
 
 // The extractors of this build (videxport where FFmpeg's libraries were found), and with them
 // the scanner.
-std::vector<const char*> extractors();
-std::vector<const char*> all_tools();
+inline std::vector<const char*> extractors() {
+#ifdef KV9_HAVE_VIDEXPORT
+  return {"vidsound", "vidcopy", "vidconv", "videxport"};
+#else
+  return {"vidsound", "vidcopy", "vidconv"};
+#endif
+}
+inline std::vector<const char*> all_tools() {
+  std::vector<const char*> tools = extractors();
+  tools.insert(tools.begin(), "vidscan");
+  return tools;
+}
 
 // True when a program of that name is on the PATH (ffmpeg, ffprobe, sox).
 bool have_program(const std::string& name);

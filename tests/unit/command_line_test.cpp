@@ -23,17 +23,18 @@ TEST_P(ImageName, YieldsTheDiscOrFails) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, ImageName,
-    testing::Values(NameCase{"Plain", "kv9disc1.img", 1}, NameCase{"Drive", "D:kv9disc4.img", 4},
-                    NameCase{"InDirectory", "games/mykv9disc3.img", 3},
-                    NameCase{"LongPath", std::string(300, 'a') + "/kv9disc2.img", 2},
-                    NameCase{"LongPathDiscNine", std::string(300, 'a') + "kv9disc9.img", 0},
-                    NameCase{"UpperCase", "KV9DISC1.IMG", 0}, NameCase{"Iso", "kv9disc1.iso", 0},
-                    NameCase{"Short", "disc1.img", 0}, NameCase{"DiscZero", "kv9disc0.img", 0},
-                    NameCase{"DiscFive", "kv9disc5.img", 0}, NameCase{"Letter", "kv9discx.img", 0},
-                    NameCase{"Suffix", "kv9disc1.img.bak", 0}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Names, ImageName, testing::Values(
+    NameCase{"Plain", "kv9disc1.img", 1}, NameCase{"Drive", "D:kv9disc4.img", 4},
+    NameCase{"InDirectory", "games/mykv9disc3.img", 3},
+    NameCase{"LongPath", std::string(300, 'a') + "/kv9disc2.img", 2},
+    NameCase{"LongPathDiscNine", std::string(300, 'a') + "kv9disc9.img", 0},
+    NameCase{"UpperCase", "KV9DISC1.IMG", 0}, NameCase{"Iso", "kv9disc1.iso", 0},
+    NameCase{"Short", "disc1.img", 0}, NameCase{"DiscZero", "kv9disc0.img", 0},
+    NameCase{"DiscFive", "kv9disc5.img", 0}, NameCase{"Letter", "kv9discx.img", 0},
+    NameCase{"Suffix", "kv9disc1.img.bak", 0}),
     [](const auto& i) { return std::string(i.param.name); });
+// clang-format on
 
 struct RangeCase {
   const char* name;
@@ -51,28 +52,28 @@ TEST_P(MovieRangeArgument, ParsesAndClamps) {
   EXPECT_EQ((std::array{r.first_id, r.last_id, asked.first_id, asked.last_id}), c.ids);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, MovieRangeArgument,
-    testing::Values(
-        RangeCase{"One", "5", 2, true, {5, 5, 5, 5}},
-        RangeCase{"ReversedIsOne", "3-1", 1, true, {3, 3, 3, 1}},
-        RangeCase{"BeyondDiscFour", "40", 4, true, {6, 6, 40, 40}},
-        RangeCase{"LastClamped", "2-99", 3, true, {2, 31, 2, 99}},
-        RangeCase{"NegativeLastIsTooLarge", "3--2", 1, true, {3, 30, 3, -2}},
-        RangeCase{"NegativeFirst", "-5-7", 1, true, {0, 7, -5, 7}},
-        RangeCase{"BlanksAndLetters", " 4abc", 1, true, {4, 4, 4, 4}},
-        RangeCase{"LineFeedEndsIt", "1\n-9", 1, true, {1, 1, 1, 1}},
-        RangeCase{"LargestInt", "2147483647", 1, true, {30, 30, 2147483647, 2147483647}},
-        RangeCase{"BlanksBeforeTheEnd", std::string(253, ' ') + "1", 1, true, {1, 1, 1, 1}},
-        RangeCase{"NoEndIn255", std::string(255, '1'), 1, false, {-7, -7, -7, -7}},
-        RangeCase{"Empty", "", 1, false, {-7, -7, -7, -7}},
-        RangeCase{"Letters", "abc", 1, false, {-7, -7, -7, -7}},
-        RangeCase{"NegativeSingle", "-5", 1, false, {-7, -7, -7, -7}},
-        RangeCase{"TrailingDash", "3-", 1, false, {-7, -7, -7, -7}},
-        RangeCase{"BlankBeforeDash", "3 -4", 1, false, {-7, -7, -7, -7}},
-        RangeCase{"TooLarge", "2147483648", 1, false, {-7, -7, -7, -7}},
-        RangeCase{"LastTooLarge", "1-99999999999", 1, false, {-7, -7, -7, -7}}),
+const std::array<int32_t, 4> kUntouched = {-7, -7, -7, -7};
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Ranges, MovieRangeArgument, testing::Values(
+    RangeCase{"One", "5", 2, true, {5, 5, 5, 5}},
+    RangeCase{"ReversedIsOne", "3-1", 1, true, {3, 3, 3, 1}},
+    RangeCase{"BeyondDiscFour", "40", 4, true, {6, 6, 40, 40}},
+    RangeCase{"LastClamped", "2-99", 3, true, {2, 31, 2, 99}},
+    RangeCase{"NegativeLastIsTooLarge", "3--2", 1, true, {3, 30, 3, -2}},
+    RangeCase{"NegativeFirst", "-5-7", 1, true, {0, 7, -5, 7}},
+    RangeCase{"BlanksAndLetters", " 4abc", 1, true, {4, 4, 4, 4}},
+    RangeCase{"LineFeedEndsIt", "1\n-9", 1, true, {1, 1, 1, 1}},
+    RangeCase{"LargestInt", "2147483647", 1, true, {30, 30, 2147483647, 2147483647}},
+    RangeCase{"BlanksBeforeTheEnd", std::string(253, ' ') + "1", 1, true, {1, 1, 1, 1}},
+    RangeCase{"NoEndIn255", std::string(255, '1'), 1, false, kUntouched},
+    RangeCase{"Empty", "", 1, false, kUntouched}, RangeCase{"Letters", "abc", 1, false, kUntouched},
+    RangeCase{"NegativeSingle", "-5", 1, false, kUntouched},
+    RangeCase{"TrailingDash", "3-", 1, false, kUntouched},
+    RangeCase{"BlankBeforeDash", "3 -4", 1, false, kUntouched},
+    RangeCase{"TooLarge", "2147483648", 1, false, kUntouched},
+    RangeCase{"LastTooLarge", "1-99999999999", 1, false, kUntouched}),
     [](const auto& i) { return std::string(i.param.name); });
+// clang-format on
 
 }  // namespace
 }  // namespace kv9
