@@ -58,11 +58,11 @@ std::string sector_differs(const RefStereo& decoder, const RefStereo& encoder,
     if (got[i] != want[i]) return "the encoded sector differs at byte " + std::to_string(i);
   }
   for (int c = 0; c < 2; ++c) {
-    const auto& d = fast.decoder.channel[c];
-    const auto& e = fast.encoder.channel[c];
-    const auto& pd = plain_decoder.channel[c];
-    const auto& pe = plain_encoder.channel[c];
-    if (d.prev1 != pd.prev1 || d.prev2 != pd.prev2 || e.prev1 != pe.prev1 || e.prev2 != pe.prev2) {
+    const auto same = [](const ChannelHistory& a, const RefHistory& b) {
+      return a.prev1 == b.prev1 && a.prev2 == b.prev2;
+    };
+    if (!same(fast.decoder.channel[c], plain_decoder.channel[c]) ||
+        !same(fast.encoder.channel[c], plain_encoder.channel[c])) {
       return "the histories of channel " + std::to_string(c) + " differ";
     }
   }

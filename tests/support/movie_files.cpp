@@ -1,5 +1,7 @@
 #include "support/movie_files.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -54,6 +56,14 @@ void write_disc(const fs::path& dir, const builder::DiscLayout& disc_layout,
   const fs::path image = dir / ("kv9disc" + std::to_string(disc_layout.disc) + ".img");
   if (!builder::write_image(on_disc, image.string())) throw std::runtime_error("no image");
   if (with_address_file) write_file(dir / "kv9cdadr.ini", address_file_for(disc_layout));
+}
+
+PipedImage::PipedImage(const fs::path& dir, const std::string& name) {
+  fs::rename(dir / name, dir / (name + ".source"));
+  if (mkfifo((dir / name).c_str(), 0600) != 0) throw std::runtime_error("no pipe");
+  writer_ = std::thread([=] {
+    run_program(dir, "timeout", {"60", "sh", "-c", "cat " + name + ".source > " + name});
+  });
 }
 
 std::vector<uint8_t> sound_block_pairs(const builder::DiscLayout& disc_layout, std::size_t movie) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -25,6 +26,17 @@ inline std::string address_file_for(const builder::DiscLayout& disc_layout) {
 // Writes "kv9disc<d>.img" and, unless told not to, "kv9cdadr.ini" into the directory.
 void write_disc(const std::filesystem::path& dir, const builder::DiscLayout& disc_layout,
                 bool with_address_file = true);
+
+// Turns the image `name` in `dir` into a pipe of that name that a writer feeds, as a decompressor
+// would, until whoever opens it stops reading.
+class PipedImage {
+ public:
+  PipedImage(const std::filesystem::path& dir, const std::string& name);
+  ~PipedImage() { writer_.join(); }
+
+ private:
+  std::thread writer_;
+};
 
 // The sound blocks of a built movie as block pairs, frame after frame: 105 pairs of a left and a
 // right block per frame.

@@ -61,13 +61,11 @@ TEST(ExtractorRun, ReportsAReadErrorOnceAndWritesEveryMovieWhole) {
   });
   fs::current_path(cwd);
   EXPECT_EQ(status, kExitFailure);
-  EXPECT_NE(console.find("SMJ Error(1)SMJ Error(2)"), std::string::npos) << console;
   EXPECT_NE(console.find("\ndone. (2 frame)\ncannot read file kv9disc1.img\nopen file"),
             std::string::npos)
       << console;
   EXPECT_EQ(console.find("cannot read file"), console.rfind("cannot read file"));
   EXPECT_EQ(console.find("ends before"), std::string::npos);
-  EXPECT_TRUE(console.ends_with("\ndone. (2 frame)\n"));
   // The first chunk of each movie: the image's bytes, then 0xFF from the failure on.
   const auto* image = reinterpret_cast<const char*>(kImageAt);
   for (const auto& [name, chunk] : {std::pair{"kv9_100.str", std::string(image + 4104, 2016)},

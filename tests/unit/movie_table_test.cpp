@@ -4,10 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
-
-#include "support/temp_dir.h"
 
 namespace kv9 {
 namespace {
@@ -79,23 +76,6 @@ INSTANTIATE_TEST_SUITE_P(Grammar, AddressFileLine, testing::Values(
     Line{"LongLine", k1 + std::string(255, 'x') + "id=0, address=0x4, frame=0x1\n", 1, 0, 4, 1}),
     [](const auto& i) { return std::string(i.param.name); });
 // clang-format on
-
-// Only a file that does not exist is absent; one that exists but cannot be read whole leaves
-// the tables as they were.
-TEST(AddressFile, LoadTellsAbsentFromUnreadable) {
-  test::TempDir dir;
-  std::filesystem::create_directory(dir / "directory");
-  const std::pair<std::string, AddressFileLoad> cases[] = {
-      {(dir / "kv9cdadr.ini").string(), AddressFileLoad::kAbsent},
-      {(dir / "directory").string(), AddressFileLoad::kUnreadable},
-      {"/proc/self/mem", AddressFileLoad::kUnreadable}};  // reading offset 0 fails
-  for (const auto& [path, want] : cases) {
-    MovieTables t = builtin();
-    EXPECT_EQ(load_address_file(t, path.c_str()), want) << path;
-    const MovieTables unchanged = builtin();
-    EXPECT_EQ(std::memcmp(&t, &unchanged, sizeof t), 0) << path;
-  }
-}
 
 }  // namespace
 }  // namespace kv9

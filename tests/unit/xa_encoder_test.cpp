@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "support/differential.h"
-#include "vidconv/resampler.h"
 
 namespace kv9 {
 namespace {
@@ -50,28 +49,6 @@ TEST(XaEncoder, TiesGoToTheFirstCandidate) {
     encode_sound_group(h, pcm.data(), g.data());
     const std::array<uint8_t, 3> want = {parameter, parameter, 0x0c};
     EXPECT_EQ((std::array{g[0], g[4], g[5]}), want) << value;
-  }
-}
-
-// Seven pairs become six: (x[k] (6 - k) + x[k + 1] (k + 1)) / 7, truncated toward zero.
-TEST(Resampler, InterpolatesSevenPairsIntoSix) {
-  struct Group {
-    std::array<int16_t, 7> in;
-    std::array<int16_t, 6> out;
-  };
-  for (const Group& k : {Group{{0, 7, 14, 21, 28, 35, 42}, {1, 9, 17, 25, 33, 41}},
-                         Group{{6, 0, 0, 0, 0, 0, 0}, {5, 0, 0, 0, 0, 0}},
-                         Group{{-6, 0, 0, 0, 0, 0, 0}, {-5, 0, 0, 0, 0, 0}},
-                         Group{{70, 0, 0, 0, 0, 0, 700}, {60, 0, 0, 0, 0, 600}},
-                         Group{{-32768, -32768, -32768, -32768, -32768, -32768, -32768},
-                               {-32768, -32768, -32768, -32768, -32768, -32768}}}) {
-    static ResamplerBuffers b;
-    for (std::size_t i = 0; i < kRegionPairs; ++i) b.pcm44[2 * i + 1] = k.in[i % 7];
-    interpolate_sector(b);
-    for (std::size_t j = 0; j < kXaPairsPerSector; ++j) {
-      ASSERT_EQ(b.pcm37[2 * j], 0) << j;
-      ASSERT_EQ(b.pcm37[2 * j + 1], k.out[j % 6]) << j << " of " << k.in[0];
-    }
   }
 }
 
