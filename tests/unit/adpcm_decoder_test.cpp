@@ -24,11 +24,7 @@ TEST_P(DecodeBlock, GivesTheWorkedSamples) {
   DecoderHistory h;
   h.channel[0] = {123, -45};
   h.channel[1] = {6, 7};
-  if (c.fresh) {
-    reset_history(h);
-  } else {
-    h.channel[0] = {c.prev1, c.prev2};
-  }
+  c.fresh ? reset_history(h) : void(h.channel[0] = {c.prev1, c.prev2});
   std::array<int16_t, 56> pairs{};
   const std::array<uint8_t, 16> silence{};
   decode_block_pair(h, c.block.data(), silence.data(), pairs.data());

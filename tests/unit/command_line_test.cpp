@@ -17,10 +17,8 @@ class ImageName : public testing::TestWithParam<NameCase> {};
 
 TEST_P(ImageName, YieldsTheDiscOrFails) {
   int disc = 0;
-  EXPECT_EQ(check_image_name(GetParam().path.c_str(), disc), GetParam().disc != 0);
-  if (GetParam().disc != 0) {
-    EXPECT_EQ(disc, GetParam().disc);
-  }
+  const bool ok = check_image_name(GetParam().path.c_str(), disc);
+  EXPECT_EQ((std::pair{ok, ok ? disc : 0}), (std::pair{GetParam().disc != 0, GetParam().disc}));
 }
 
 // clang-format off

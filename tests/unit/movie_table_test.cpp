@@ -26,8 +26,8 @@ TEST(MovieTables, BuiltinMoviesLieBackToBack) {
           << disc << " " << id;
     }
   }
-  EXPECT_EQ(t.movie_address[1][0], 0x12616800u);
-  EXPECT_EQ(t.movie_frames[4][6], 7091u);
+  EXPECT_EQ((std::pair{t.movie_address[1][0], t.movie_frames[4][6]}),
+            (std::pair{0x12616800u, 7091u}));
 }
 
 // A line of an address file read over the built-in tables, and the entry (disc, id) after it.
