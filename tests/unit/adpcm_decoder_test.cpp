@@ -19,7 +19,7 @@ struct BlockCase {
 };
 class DecodeBlock : public testing::TestWithParam<BlockCase> {};
 
-TEST_P(DecodeBlock, GivesTheWorkedSamples) {
+TEST_P(DecodeBlock, GivesTheSamplesWorkedOutByHand) {
   const BlockCase& c = GetParam();
   DecoderHistory h;
   h.channel[0] = {123, -45};
@@ -34,7 +34,7 @@ TEST_P(DecodeBlock, GivesTheWorkedSamples) {
 // Nibble 0 in the first sample shows the prediction alone: (1000 k0 - 500 k1) >> 8, and with the
 // history negated the shift rounds toward minus infinity.
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Worked, DecodeBlock, testing::Values(
+INSTANTIATE_TEST_SUITE_P(ByHand, DecodeBlock, testing::Values(
     BlockCase{"MovieStartsFromSilence", true, 0, 0, {0x1c, 0, 0x01}, {1, 0, 0}},
     BlockCase{"MovieStartsFromSilenceFilter4", true, 0, 0, {0x4c, 0, 0x77}, {7, 20, 31}},
     BlockCase{"Filter0", false, 1000, -500, {0x0c}, {0}},
