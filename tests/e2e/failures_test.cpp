@@ -94,9 +94,9 @@ INSTANTIATE_TEST_SUITE_P(EveryTool, Refusals, testing::Values(
     // A range beyond the disc's ids is clamped, and said so; the run goes on.
     Refusal{"CopyMissingImageClamped", "vidcopy", {"kv9disc4.img", "99"}, 1,
             "cannot open file kv9disc4.img\n", "range '99' taken as 6: disc 4 has movie ids 0 to 6"},
-    Refusal{"SoundDirectoryClamped", "vidsound", {"kv9disc2.img", "-5-99"}, 1,
+    Refusal{"SoundDirectoryClamped", "vidsound", {"kv9disc2.img", "2-99"}, 1,
             "cannot open file kv9disc2.img\n",
-            "range '-5-99' taken as 0-33: disc 2 has movie ids 0 to 33"},
+            "range '2-99' taken as 2-33: disc 2 has movie ids 0 to 33"},
     Refusal{"ConvFirstByteUnreadable", "vidconv", {"kv9disc3.img", "0-31"}, 1,
             "cannot open file kv9disc3.img\n", ""}),
     [](const auto& i) { return std::string(i.param.name); });
@@ -180,6 +180,9 @@ TEST_P(EveryExtractor, FailuresOfOneMovieLeaveTheOthersWhole) {
   if (std::string(GetParam()) != "videxport") {
     EXPECT_EQ(fs::file_size(dir / output("304")), fs::file_size(clean / output("304")));
   }
+  // Each failure alone fails the run: movies not back to back, an output not created.
+  EXPECT_EQ(run_tool(dir.path(), GetParam(), {"kv9disc3.img", "2-3"}).status, 1);
+  EXPECT_EQ(run_tool(dir.path(), GetParam(), {"kv9disc3.img", "1"}).status, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, EveryExtractor, testing::ValuesIn(test::extractors()),
@@ -201,14 +204,14 @@ TEST_F(VidscanAddressFile, MergesEachDiscIntoTheFile) {
   const std::string title = "[Karvelon Tidewater CD-ROM movie address information]\n";
   test::write_file(dir / "kv9cdadr.ini", title + "[kv9disc3.img]\r\nid=2, address=0x00abc000, " +
                                              "frame=0x12\r\njunk\nid=, address=0x1, frame=0x1\n");
-  const auto disc3 = test::back_to_back(3, {1, 2});
+  const auto disc3 = test::back_to_back(3, {1, 11});
   test::write_disc(dir.path(), disc3, false);
   const test::PipedImage pipe(dir.path(), "kv9disc3.img");  // read from a pipe, as from the file
   const auto r = run_tool(dir.path(), "vidscan", {"kv9disc3.img"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output,
             "Now searching... kv9disc3.img\n\n Found! ID=0: 0x00004000, 0x1 frame\n Found! "
-            "ID=1: 0x00009000, 0x2 frame\nwrite kv9cdadr.ini file\n");
+            "ID=1: 0x00009000, 0xB frame\nwrite kv9cdadr.ini file\n");
   EXPECT_EQ(run_tool(dir.path(), "vidscan", {"./kv9disc1.img", "ignored"}).status, 0);
   std::string merged = test::address_file_for({test::back_to_back(1, {2}), disc3});
   merged.insert(merged.find("[kv9disc4"), "id=2, address=0x00ABC000, frame=0x0012\n");

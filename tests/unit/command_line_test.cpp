@@ -56,6 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Ranges, MovieRangeArgument, testing::Values(
     RangeCase{"One", "5", 2, true, {5, 5, 5, 5}},
     RangeCase{"ReversedIsOne", "3-1", 1, true, {3, 3, 3, 1}},
     RangeCase{"BeyondDiscFour", "40", 4, true, {6, 6, 40, 40}},
+    RangeCase{"AtTheCount", "31", 1, true, {30, 30, 31, 31}},
     RangeCase{"LastClamped", "2-99", 3, true, {2, 31, 2, 99}},
     RangeCase{"NegativeLastIsTooLarge", "3--2", 1, true, {3, 30, 3, -2}},
     RangeCase{"NegativeFirst", "-5-7", 1, true, {0, 7, -5, 7}},

@@ -49,6 +49,7 @@ TEST(ScanImage, ScansEveryImageAsTheReference) {
       } else {
         for (int f = 0, frames = 1 + rng() % 6; f < frames; ++f)
           put_frame(img, at + std::size_t(f) * 20480, f == 0 || rng() % 7 == 0);
+        if (at + 20480 + 8 < size && rng() % 3 == 0) img[at + 20480 + rng() % 8] ^= 1;  // near miss
       }
     }
     if (rng() % 4 == 0) img.resize(size - rng() % 30000);
