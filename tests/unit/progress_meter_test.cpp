@@ -18,10 +18,10 @@ TEST(ProgressMeter, DotsBetweenTheTenMarksFollowTheFrameCount) {
     // clang-format on
     std::string want;
     for (int p = 10; p <= 100; p += 10) want += dots + std::to_string(p) + "%";
-    const std::string line = test::console_of([&] {
+    const std::string line = test::console_of([&, f = frames] {
       ProgressMeter m;
-      reset_progress(m, frames);
-      for (uint32_t s = 0; s < 10 * frames; ++s) advance_progress(m);
+      reset_progress(m, f);
+      for (uint32_t s = 0; s < 10 * f; ++s) advance_progress(m);
     });
     EXPECT_EQ(line, want) << frames << " frames";
   }
