@@ -54,6 +54,12 @@ void refuse_arguments(const ToolText& tool, const char* reason, ...) {
   std::fputc('\n', stderr);
 }
 
+void say_ignored_arguments(const ToolText& tool, const char* after, int count, char** args) {
+  std::fprintf(stderr, "%s: arguments after the %s are ignored:", tool.name, after);
+  for (int i = 0; i < count; ++i) std::fprintf(stderr, " '%s'", args[i]);
+  std::fputc('\n', stderr);
+}
+
 bool check_image_name(const char* path, int& disc) {
   // Only the last 12 characters count, however long the path is.
   const std::size_t n = std::strlen(path);

@@ -30,6 +30,10 @@ bool handle_info_option(const char* arg, const ToolText& tool);
 // the tool's name and the reason (printf-style). The tool then ends with kExitUsage.
 [[gnu::format(printf, 2, 3)]] void refuse_arguments(const ToolText& tool, const char* reason, ...);
 
+// Arguments the tool does not take, after its last one (`after`: "range", "image"): ignored,
+// and said so on standard error.
+void say_ignored_arguments(const ToolText& tool, const char* after, int count, char** args);
+
 // The reason for an image path that check_image_name refuses.
 inline constexpr const char* kImageNameReason =
     "'%s' is not a disc image: the name must end in kv9disc1.img to kv9disc4.img";

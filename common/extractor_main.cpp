@@ -1,15 +1,203 @@
 #include "common/extractor_main.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "common/processor_count.h"
 
 namespace kv9 {
 namespace {
 
-// A read error is reported where the image's end would be, once.
-void report_read_error(ExtractorRun& run) {
-  if (!run.read_error_reported) std::printf("cannot read file %s\n", run.image_path);
-  run.read_error_reported = true;
-  run.status = kExitFailure;
+inline constexpr int kMaxWorkers = 64;
+inline constexpr int kTurnsAheadPerWorker = 2;  // movies converted ahead of the head, per worker
+inline constexpr const char* kWorkersVariable = "KV9_JOBS";
+
+// Workers to convert the range side by side: KV9_JOBS when it holds a number from 1 on, else the
+// processors the process may use; never more than the range has movies.
+int plan_workers(const MovieRange& range) {
+  if (range.first_id >= 0) return 1;  // one worker until the side-by-side run is measured
+  int workers = usable_processors();
+  if (const char* asked = std::getenv(kWorkersVariable); asked != nullptr) {
+    char* end = nullptr;
+    const long n = std::strtol(asked, &end, 10);
+    if (end != asked && *end == '\0' && n >= 1)
+      workers = static_cast<int>(std::min<long>(n, kMaxWorkers));
+  }
+  return std::clamp(workers, 1, std::min(kMaxWorkers, range.last_id - range.first_id + 1));
+}
+
+// Where a movie of the range is read: the first movie's address plus the frames of the movies
+// before it, since the movies of a range are read back to back.
+uint64_t read_position(const ExtractorRun& run, int32_t id) {
+  uint64_t at = run.tables.movie_address[run.disc][run.range.first_id];
+  for (int32_t i = run.range.first_id; i < id; ++i) {
+    at += uint64_t{run.tables.movie_frames[run.disc][i]} * kFrameBytes;
+  }
+  return at;
+}
+
+// A movie other than the first whose table address is not where the previous movie ends: it is
+// still read from there, and the run says so. Writes the line and returns true then.
+bool not_back_to_back(const ExtractorRun& run, int32_t id, char (&line)[256]) {
+  const uint32_t address = run.tables.movie_address[run.disc][id];
+  const uint64_t read_from = read_position(run, id);
+  if (id == run.range.first_id || read_from == address) return false;
+  std::snprintf(line, sizeof line,
+                "movie %d%02d does not start where movie %d%02d ends: read from 0x%08llX, not "
+                "from its address 0x%08X\n",
+                run.disc, id, run.disc, id - 1, static_cast<unsigned long long>(read_from),
+                address);
+  return true;
+}
+
+void print_now(const char* format, const char* a, const char* b = "") {
+  std::printf(format, a, b);
+  std::fflush(stdout);
+}
+
+// The movies of the range taking their turns: converted by any worker, ended one after another
+// in the order of the range. Guarded by `lock`.
+struct MovieSlot {
+  MovieConsole console;
+  MovieOutcome outcome;
+  bool done = false;
+};
+
+struct Turns {
+  std::mutex lock;
+  std::condition_variable room;  // a slot came free, or the range is over
+  int32_t next_id = 0;           // the next movie a worker takes
+  int32_t head_id = 0;           // the next movie to end; all before it have ended
+  std::vector<std::unique_ptr<MovieSlot>> slots;
+  // The range as read front to back: a read error ends the image for every later movie.
+  bool read_error_met = false;
+  bool read_error_reported = false;
+  int status = kExitOk;
+
+  MovieSlot& slot(int32_t id) { return *slots[static_cast<std::size_t>(id) % slots.size()]; }
+};
+
+void report_read_error(const ExtractorRun& run, Turns& t) {
+  if (!t.read_error_reported) print_now("cannot read file %s\n", run.image_path);
+  t.read_error_reported = true;
+  t.status = kExitFailure;
+}
+
+// A movie read after a read error finds no image left: it has no frames to give.
+bool image_gone_before(const ExtractorRun& run, const Turns& t, int32_t id) {
+  return t.read_error_met && run.tables.movie_frames[run.disc][id] > 0;
+}
+
+// The movie's turn to end: its output put in place or dropped, and what went wrong said.
+void end_movie_turn(const ExtractorRun& run, Turns& t, MovieOutcome& o) {
+  if (o.failed) t.status = kExitFailure;
+  const bool gone = image_gone_before(run, t, o.id);
+  if (gone || o.no_file) {
+    if (o.has_output) discard_pending_file(o.output);
+    if (gone) {
+      // Its console was muted at its turn: everything it says is said here.
+      char line[256];
+      if (not_back_to_back(run, o.id, line)) print_now("%s", line);
+      report_read_error(run, t);
+    } else if (o.read_failed) {
+      t.read_error_met = true;
+      report_read_error(run, t);
+    }
+    std::printf("image %s ends before movie %d%02d starts: no file written\n", run.image_path,
+                run.disc, o.id);
+    std::fflush(stdout);
+    t.status = kExitFailure;
+    return;
+  }
+  if (!o.has_output) {
+    // Passed over: a read error met on the way is said with the next movie that needs the image.
+    t.read_error_met = t.read_error_met || o.read_failed;
+    return;
+  }
+  // A movie the image cuts short never replaces an earlier file of its name.
+  const bool keep_earlier = o.image_ended && !o.output.direct && target_exists(o.output);
+  bool written = !o.write_failed;
+  if (written && !keep_earlier) written = commit_pending_file(o.output);
+  if (!written || keep_earlier) discard_pending_file(o.output);
+  if (!written) {
+    print_now("cannot write file %s\n", o.name.data());
+    t.status = kExitFailure;
+  }
+  if (!o.image_ended) return;
+  t.status = kExitFailure;
+  if (o.read_failed) {
+    t.read_error_met = true;
+    report_read_error(run, t);
+  } else if (!keep_earlier) {
+    std::printf("image %s ends before movie %d%02d ends\n", run.image_path, run.disc, o.id);
+  }
+  if (keep_earlier) {
+    std::printf("image %s ends before movie %d%02d ends: the earlier %s is kept\n", run.image_path,
+                run.disc, o.id, o.name.data());
+  }
+  std::fflush(stdout);
+}
+
+// One movie on a worker: positioned where the range has it, then converted by the tool.
+void run_movie(MovieJob& job, const std::function<void(MovieJob&, int)>& convert, int worker) {
+  const ExtractorRun& run = *job.run;
+  MovieOutcome& o = *job.outcome;
+  char line[256];
+  if (not_back_to_back(run, job.id, line)) {
+    console_puts(*job.console, line);
+    o.failed = true;
+  }
+  position_image(*job.image, run.tables.movie_address[run.disc][run.range.first_id],
+                 read_position(run, job.id));
+  if (job.frames > 0 && image_at_end(*job.image)) {
+    o.no_file = true;
+    o.read_failed = job.image->read_failed;
+    return;
+  }
+  convert(job, worker);
+}
+
+// A worker: takes the next movie of the range while there is room ahead of the head, converts
+// it, and ends every movie whose turn has come.
+void work(const ExtractorRun& run, Turns& t, MovieJob& job,
+          const std::function<void(MovieJob&, int)>& convert, int worker) {
+  std::unique_lock<std::mutex> hold(t.lock);
+  const int32_t last = run.range.last_id;
+  for (;;) {
+    t.room.wait(hold, [&] {
+      return t.next_id > last || t.next_id - t.head_id < static_cast<int32_t>(t.slots.size());
+    });
+    if (t.next_id > last) return;
+    const int32_t id = t.next_id++;
+    MovieSlot& slot = t.slot(id);
+    slot.done = false;
+    slot.outcome = MovieOutcome{};
+    slot.outcome.id = job.id = id;
+    slot.outcome.frames = job.frames = run.tables.movie_frames[run.disc][id];
+    // A movie whose turn has come when it is taken is known to find the image or not.
+    const bool gone = id == t.head_id && image_gone_before(run, t, id);
+    start_console(slot.console, id != t.head_id ? ConsoleMode::kHeld
+                                : gone          ? ConsoleMode::kMuted
+                                                : ConsoleMode::kLive);
+    job.console = &slot.console;
+    job.outcome = &slot.outcome;
+    hold.unlock();
+    if (!gone) run_movie(job, convert, worker);
+    hold.lock();
+    slot.done = true;
+    while (t.head_id < t.next_id && t.slot(t.head_id).done) {
+      end_movie_turn(run, t, t.slot(t.head_id).outcome);
+      ++t.head_id;
+      if (t.head_id < t.next_id) {
+        give_turn(t.slot(t.head_id).console, image_gone_before(run, t, t.head_id));
+      }
+    }
+    t.room.notify_all();
+  }
 }
 
 }  // namespace
@@ -20,6 +208,7 @@ int prepare_extractor_run(ExtractorRun& run, const ToolText& tool, int argc, cha
     return kExitUsage;
   }
   if (handle_info_option(argv[1], tool)) return kExitOk;
+  install_interrupt_cleanup();
 
   set_builtin_tables(run.tables);
   if (load_address_file(run.tables) == AddressFileLoad::kUnreadable) {
@@ -35,90 +224,87 @@ int prepare_extractor_run(ExtractorRun& run, const ToolText& tool, int argc, cha
   }
   run.range = full_movie_range(run.disc);
   if (argc >= 3 && !take_range_argument(tool, argv[2], run.disc, run.range)) return kExitUsage;
+  if (argc > 3) say_ignored_arguments(tool, "range", argc - 3, argv + 3);
+  run.workers = plan_workers(run.range);
   return kRunGoesOn;
 }
 
 bool open_extractor_image(ExtractorRun& run) {
-  if (!open_image(run.image, run.image_path)) {
+  if (!open_image_file(run.image, run.image_path)) {
     std::printf("cannot open file %s\n", run.image_path);
     return false;
   }
-  // The only positioning of the run: the movies of the range follow each other on the disc.
-  position_image(run.image, run.tables.movie_address[run.disc][run.range.first_id]);
+  // A pipe is read front to back, once.
+  if (!run.image.seekable) run.workers = 1;
   return true;
 }
 
-void check_movie_start(ExtractorRun& run, int32_t id) {
-  const int32_t first = run.range.first_id;
-  if (id == first) return;
-  const auto& address = run.tables.movie_address[run.disc];
-  uint64_t read_from = address[first];
-  for (int32_t i = first; i < id; ++i)
-    read_from += uint64_t{movie_frame_count(run, i)} * kFrameBytes;
-  if (read_from == address[id]) return;
-  std::printf(
-      "movie %d%02d does not start where movie %d%02d ends: read from 0x%08llX, not from its "
-      "address 0x%08X\n",
-      run.disc, id, run.disc, id - 1, static_cast<unsigned long long>(read_from), address[id]);
-  run.status = kExitFailure;
-}
-
-int end_extractor_run(ExtractorRun& run) {
-  // A read error met while passing over a movie has not been reported yet.
-  if (run.image.ended && run.image.read_failed) report_read_error(run);
-  close_image(run.image);
-  std::fflush(stdout);
-  return run.status;
-}
-
-void format_movie_name(const ExtractorRun& run, int32_t id, const char* prefix,
-                       const char* extension, char (&name)[kOutputNameBytes]) {
-  std::snprintf(name, sizeof name, "%s%d%02d%s", prefix, run.disc, id, extension);
-}
-
-void pass_over_movie(ExtractorRun& run, int32_t id, const char* name) {
-  std::printf("cannot open file %s\n", name);
-  skip_movie(run.image, movie_frame_count(run, id));
-  run.status = kExitFailure;
-}
-
-void start_movie(ExtractorRun& run, int32_t id, const char* name) {
-  std::printf("open file \"%s\". writing...\n", name);
-  std::fflush(stdout);
-  reset_progress(run.progress, movie_frame_count(run, id));
-}
-
-void finish_movie(ExtractorRun& run, int32_t id, const char* name, bool written) {
-  if (!written) {
-    std::printf("cannot write file %s\n", name);
-    run.status = kExitFailure;
+int convert_movies(ExtractorRun& run, const std::function<void(MovieJob&, int)>& convert) {
+  Turns t;
+  t.next_id = t.head_id = run.range.first_id;
+  for (int i = 0; i < kTurnsAheadPerWorker * run.workers; ++i) {
+    t.slots.push_back(std::make_unique<MovieSlot>());
   }
-  // `ended`: the movie read past what the image gave, its end or the place of a read error.
-  if (movie_frame_count(run, id) > 0 && run.image.ended) {
-    if (run.image.read_failed) {
-      report_read_error(run);
-    } else {
-      std::printf("image %s ends before movie %d%02d ends\n", run.image_path, run.disc, id);
-      run.status = kExitFailure;
-    }
+  std::vector<std::unique_ptr<ImageStream>> streams;
+  std::vector<std::unique_ptr<MovieJob>> jobs;
+  for (int w = 0; w < run.workers; ++w) {
+    streams.push_back(std::make_unique<ImageStream>());
+    start_image_stream(*streams.back(), run.image);
+    jobs.push_back(std::make_unique<MovieJob>());
+    jobs.back()->run = &run;
+    jobs.back()->image = streams.back().get();
   }
+  std::vector<std::thread> others;
+  for (int w = 1; w < run.workers; ++w) {
+    others.emplace_back([&, w] { work(run, t, *jobs[w], convert, w); });
+  }
+  work(run, t, *jobs[0], convert, 0);
+  for (std::thread& th : others) th.join();
+  // A read error met only while passing over the last movies has not been said yet.
+  if (t.read_error_met) report_read_error(run, t);
+  close_image_file(run.image);
   std::fflush(stdout);
+  return t.status;
 }
 
-bool begin_movie_output(ExtractorRun& run, int32_t id, const char* prefix, const char* extension) {
+void format_movie_name(const MovieJob& job, const char* prefix, const char* extension,
+                       char (&name)[kOutputNameBytes]) {
+  std::snprintf(name, sizeof name, "%s%d%02d%s", prefix, job.run->disc, job.id, extension);
+}
+
+void pass_over_movie(MovieJob& job, const char* name) {
+  console_printf(*job.console, "cannot open file %s\n", name);
+  skip_movie(*job.image, job.frames);
+  job.outcome->failed = true;
+  job.outcome->read_failed = job.image->ended && job.image->read_failed;
+}
+
+void start_movie(MovieJob& job, const char* name) {
+  console_printf(*job.console, "open file \"%s\". writing...\n", name);
+  reset_progress(job.progress, job.frames, *job.console);
+}
+
+bool begin_movie_output(MovieJob& job, const char* prefix, const char* extension) {
   char name[kOutputNameBytes];
-  format_movie_name(run, id, prefix, extension, name);
-  if (!open_output(run.output, name)) {
-    pass_over_movie(run, id, name);
+  format_movie_name(job, prefix, extension, name);
+  if (!open_output(job.output, name)) {
+    pass_over_movie(job, name);
     return false;
   }
-  start_movie(run, id, name);
+  start_movie(job, name);
   return true;
 }
 
-void finish_movie_output(ExtractorRun& run, int32_t id) {
-  const bool written = close_output(run.output);
-  finish_movie(run, id, run.output.name.data(), written);
+void finish_movie_output(MovieJob& job, bool written) {
+  MovieOutcome& o = *job.outcome;
+  o.write_failed = !close_output(job.output) || !written;
+  o.has_output = true;
+  o.name = job.output.name;
+  o.output = job.output.pending;
+  job.output.pending = PendingFile{};
+  // `ended`: the movie read past what the image gave, its end or the place of a read error.
+  o.image_ended = job.frames > 0 && job.image->ended;
+  o.read_failed = o.image_ended && job.image->read_failed;
 }
 
 }  // namespace kv9

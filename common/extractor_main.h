@@ -1,102 +1,138 @@
 // The main sequence shared by the extractors: arguments, address file, image name, movie range,
-// the tool's run-start step, the image opened and positioned once, then the tool's per-movie
-// operation for every id of the range.
+// the tool's run-start step, the image opened once; then the tool's per-movie operation for every
+// id of the range, on one worker or several side by side. Each movie is read from where the
+// movies before it end, as if the range were read front to back; its output is written beside
+// its final name and put in place, and its console printed, in the order of the range.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "common/command_line.h"
 #include "common/frame_reader.h"
+#include "common/image_file.h"
 #include "common/image_stream.h"
+#include "common/movie_console.h"
 #include "common/movie_table.h"
 #include "common/output_file.h"
 #include "common/progress_meter.h"
 
 namespace kv9 {
 
-// Everything the frame owns for one run; large, so a tool keeps it in static storage.
+// What the run shares, read-only once the movies start.
 struct ExtractorRun {
   MovieTables tables;
   int disc = 0;
   MovieRange range;
   const char* image_path = nullptr;
-  ImageStream image;
+  ImageFile image;
+  int workers = 1;  // movies converted side by side
+};
+
+// What became of one movie, kept for its turn to end it.
+struct MovieOutcome {
+  int32_t id = 0;
+  uint32_t frames = 0;
+  bool no_file = false;       // it starts at or past the image's end: nothing was written
+  bool has_output = false;    // an output was written, to be put in place or dropped
+  bool write_failed = false;  // a write of it failed
+  bool image_ended = false;   // the movie read past what the image gave: its end or a read error
+  bool read_failed = false;   // a read error ended the image within the movie
+  bool failed = false;        // it failed in a way already said (status 1)
+  std::array<char, kOutputNameBytes> name{};
+  PendingFile output;
+};
+
+// A worker's own, reused from movie to movie: its stream of the image, the frame at hand, the
+// output it writes, and the movie it converts.
+struct MovieJob {
+  const ExtractorRun* run = nullptr;
+  ImageStream* image = nullptr;
   ProgressMeter progress;
   SourceFrame frame;
   OutputFile output;
-  bool read_error_reported = false;  // "cannot read file" is printed once per run
-  int status = kExitOk;  // becomes kExitFailure when any movie could not be written whole
+  int32_t id = 0;
+  uint32_t frames = 0;  // the movie's frame count
+  MovieConsole* console = nullptr;
+  MovieOutcome* outcome = nullptr;
 };
 
-// What a tool adds to the frame: its name, usage line and help, an optional run-start step and
-// its per-movie operation, both over the tool's own state (buffers and histories).
+// What a tool adds to the frame: its name, usage line and help, its per-movie operation over
+// the tool's own state (buffers and histories, one per worker), and optional steps before the
+// first movie and after the last.
 template <class State>
 struct ExtractorTool {
-  ToolText text;                    // name, usage line and help
-  void (*run_start)(State& state);  // before the image is opened; may be null
-  void (*convert_movie)(ExtractorRun& run, State& state, int32_t id);
+  ToolText text;                                             // name, usage line and help
+  void (*run_start)(State& state, const ExtractorRun& run);  // may be null
+  void (*convert_movie)(MovieJob& job, State& state);
+  void (*run_end)(State& state);  // may be null
 };
 
 // The steps before the tool's run-start step. Returns the exit status when the run ends there
-// (usage, help, version), or kRunGoesOn.
+// (usage, help, version, an address file that cannot be read), or kRunGoesOn.
 inline constexpr int kRunGoesOn = -1;
 int prepare_extractor_run(ExtractorRun& run, const ToolText& tool, int argc, char** argv);
 
-// Opens the image and positions it at the range's first movie; reports an image that cannot be
-// opened.
+// Opens the image; reports an image that cannot be opened. A pipe is read by one worker.
 bool open_extractor_image(ExtractorRun& run);
 
-// Before each movie of the range: a movie other than the first whose table address is not
-// where the previous movie ended is still read from there, and the run says so.
-void check_movie_start(ExtractorRun& run, int32_t id);
-
-// Closes the image; returns the run's exit status.
-int end_extractor_run(ExtractorRun& run);
+// Converts every movie of the range, worker w calling convert(job, w); closes the image.
+// Returns the run's exit status.
+int convert_movies(ExtractorRun& run,
+                   const std::function<void(MovieJob& job, int worker)>& convert);
 
 // Runs the whole sequence and returns the process exit status.
 template <class State>
-int run_extractor(ExtractorRun& run, const ExtractorTool<State>& tool, State& state, int argc,
-                  char** argv) {
+int run_extractor(ExtractorRun& run, const ExtractorTool<State>& tool, int argc, char** argv) {
   const int status = prepare_extractor_run(run, tool.text, argc, argv);
   if (status != kRunGoesOn) return status;
-  if (tool.run_start != nullptr) tool.run_start(state);
-  if (!open_extractor_image(run)) return kExitFailure;
-  for (int32_t id = run.range.first_id; id <= run.range.last_id; ++id) {
-    check_movie_start(run, id);
-    tool.convert_movie(run, state, id);
+  std::vector<std::unique_ptr<State>> states;
+  const auto add_state = [&] {
+    states.push_back(std::make_unique<State>());
+    if (tool.run_start != nullptr) tool.run_start(*states.back(), run);
+  };
+  add_state();  // before the image is opened, as a run with one worker has it
+  int result = kExitFailure;
+  if (open_extractor_image(run)) {
+    while (states.size() < static_cast<std::size_t>(run.workers)) add_state();
+    result =
+        convert_movies(run, [&](MovieJob& job, int w) { tool.convert_movie(job, *states[w]); });
   }
-  return end_extractor_run(run);
+  if (tool.run_end != nullptr) {
+    for (auto& s : states) tool.run_end(*s);
+  }
+  return result;
 }
 
-// The frame count of a movie of the run's disc.
-inline uint32_t movie_frame_count(const ExtractorRun& run, int32_t id) {
-  return run.tables.movie_frames[run.disc][id];
-}
+// --- Steps of a per-movie operation ------------------------------------------------------------
 
-// The output name of a movie: `prefix`, the movie number ("%d%02d" of disc and id), `extension`.
-void format_movie_name(const ExtractorRun& run, int32_t id, const char* prefix,
-                       const char* extension, char (&name)[kOutputNameBytes]);
+// The output name of the job's movie: `prefix`, the movie number ("%d%02d" of disc and id),
+// `extension`.
+void format_movie_name(const MovieJob& job, const char* prefix, const char* extension,
+                       char (&name)[kOutputNameBytes]);
 
 // A movie whose output cannot be created: prints "cannot open file %s\n" and passes over the
-// movie's frames, so the next movie is read from its own start.
-void pass_over_movie(ExtractorRun& run, int32_t id, const char* name);
+// movie's frames, so that a read error among them is found as reading them would find it.
+void pass_over_movie(MovieJob& job, const char* name);
 
-// A movie whose output is open: prints "open file \"%s\". writing...\n" and resets the
+// A movie whose output is open: prints "open file \"%s\". writing...\n" and starts the
 // progress meter for the movie.
-void start_movie(ExtractorRun& run, int32_t id, const char* name);
+void start_movie(MovieJob& job, const char* name);
 
-// After the tool's completion line: reports a failed write of the output `name`, and an image
-// that ended before the movie did or failed to be read.
-void finish_movie(ExtractorRun& run, int32_t id, const char* name, bool written);
+// Creates the movie's output `prefix` + movie number + `extension` and starts the movie, or
+// passes over it when the output cannot be created. True when the movie is to be written.
+bool begin_movie_output(MovieJob& job, const char* prefix, const char* extension);
 
-// The first and last steps of a per-movie operation that writes through run.output: creates
-// the output (or passes over the movie), and closes it again.
-bool begin_movie_output(ExtractorRun& run, int32_t id, const char* prefix, const char* extension);
-void finish_movie_output(ExtractorRun& run, int32_t id);
+// After the tool's completion line: closes the output, which is put in place (or dropped) at
+// the movie's turn. `written` false: the tool itself failed to write part of it.
+void finish_movie_output(MovieJob& job, bool written = true);
 
-// The movie's frames, one by one, into run.frame.
-inline void read_next_frame(ExtractorRun& run) {
-  read_movie_frame(run.image, run.progress, run.frame);
+// The movie's frames, one by one, into job.frame.
+inline void read_next_frame(MovieJob& job) {
+  read_movie_frame(*job.image, job.progress, job.frame);
 }
 
 }  // namespace kv9

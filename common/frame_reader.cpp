@@ -1,6 +1,5 @@
 #include "common/frame_reader.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace kv9 {
@@ -17,7 +16,7 @@ void read_movie_frame(ImageStream& image, ProgressMeter& meter, SourceFrame& fra
   // sector, since nothing else is printed in between.
   read_image(image, frame.data(), frame.size());
   for (std::size_t s = 0; s < kFrameSectors; ++s) advance_progress(meter);
-  check_frame_headers(frame);
+  check_frame_headers(frame, *meter.console);
 }
 
 void gather_frame_video(const SourceFrame& f, uint8_t* video) {
@@ -26,23 +25,14 @@ void gather_frame_video(const SourceFrame& f, uint8_t* video) {
   }
 }
 
-void check_frame_headers(const SourceFrame& frame) {
-  bool printed = false;
-  if (tag_differs(frame, kSmnSector)) {
-    std::fputs("SMN Error", stdout);
-    printed = true;
-  }
-  if (tag_differs(frame, kSmrSector)) {
-    std::fputs("SMR Error", stdout);
-    printed = true;
-  }
+void check_frame_headers(const SourceFrame& frame, MovieConsole& console) {
+  if (tag_differs(frame, kSmnSector)) console_puts(console, "SMN Error");
+  if (tag_differs(frame, kSmrSector)) console_puts(console, "SMR Error");
   for (std::size_t j = 0; j < kSmjSectors; ++j) {
     if (tag_differs(frame, kFirstSmjSector + j)) {
-      std::printf("SMJ Error(%d)", static_cast<int>(j));
-      printed = true;
+      console_printf(console, "SMJ Error(%d)", static_cast<int>(j));
     }
   }
-  if (printed) std::fflush(stdout);
 }
 
 void skip_movie(ImageStream& image, uint32_t frames) {

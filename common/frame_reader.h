@@ -30,11 +30,11 @@ inline const uint8_t* video_payload(const SourceFrame& f, std::size_t j) {
 void gather_frame_video(const SourceFrame& f, uint8_t* video);
 
 // Reads the next frame (exactly 20480 bytes) from the image, advancing the progress meter once
-// per sector, then checks its sector tags.
+// per sector, then checks its sector tags on the meter's console.
 void read_movie_frame(ImageStream& image, ProgressMeter& meter, SourceFrame& frame);
 
 // Prints "SMN Error", "SMR Error" and "SMJ Error(%d)" for every tag that differs.
-void check_frame_headers(const SourceFrame& frame);
+void check_frame_headers(const SourceFrame& frame, MovieConsole& console);
 
 // Passes over a movie's frames without keeping anything and without printing.
 void skip_movie(ImageStream& image, uint32_t frames);

@@ -1,34 +1,32 @@
 #include "common/image_stream.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace kv9 {
 namespace {
 
-static_assert(sizeof(off_t) >= 8, "image offsets need a 64-bit file position");
-
-// Reads up to n bytes, as many as the file gives before its end: a pipe hands its data over in
-// pieces. Returns the count read; sets the indicators when the end or a read error is met.
-std::size_t read_fully(ImageStream& s, uint8_t* dst, std::size_t n) {
+// Reads up to n bytes at the stream's file position, as many as the file gives before its end:
+// a pipe hands its data over in pieces. Past `limit` it only looks whether there is more.
+// Returns the count read; sets the indicators when the end, a read error or the limit is met.
+std::size_t read_more(ImageStream& s, uint8_t* dst, std::size_t n) {
+  const uint64_t at = s.block_at + s.len;
+  if (at >= s.limit) {
+    uint8_t more;
+    s.beyond_limit = read_image_file(*s.file, at, &more, 1) > 0;
+    s.no_more_data = true;
+    return 0;
+  }
+  n = static_cast<std::size_t>(std::min<uint64_t>(n, s.limit - at));
   std::size_t got = 0;
   while (got < n) {
-    const ssize_t r = ::read(s.fd, dst + got, n - got);
-    if (r > 0) {
-      got += static_cast<std::size_t>(r);
-    } else if (r == 0) {
+    const int64_t r = read_image_file(*s.file, at + got, dst + got, n - got);
+    if (r <= 0) {
       s.no_more_data = true;
-      break;
-    } else if (errno != EINTR) {
-      s.no_more_data = true;
-      s.read_failed = true;
+      s.read_failed = r < 0;
       break;
     }
+    got += static_cast<std::size_t>(r);
   }
   return got;
 }
@@ -38,55 +36,35 @@ std::size_t read_fully(ImageStream& s, uint8_t* dst, std::size_t n) {
 bool refill(ImageStream& s) {
   const std::size_t left = s.len - s.pos;
   if (left > 0 && s.pos > 0) std::memmove(s.block.data(), s.block.data() + s.pos, left);
+  s.block_at += s.pos;
   s.pos = 0;
   s.len = left;
-  if (!s.no_more_data) s.len += read_fully(s, s.block.data() + left, s.block.size() - left);
+  if (!s.no_more_data) s.len += read_more(s, s.block.data() + left, s.block.size() - left);
   return s.len > 0;
 }
 
 }  // namespace
 
-bool open_image(ImageStream& s, const char* path) {
+void start_image_stream(ImageStream& s, const ImageFile& file) {
+  s.file = &file;
+  s.grid = s.block_at = 0;
+  s.limit = UINT64_MAX;
   s.pos = s.len = 0;
-  s.no_more_data = s.ended = s.read_failed = false;
-  s.fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (s.fd < 0) return false;
-  struct stat st;
-  if (::fstat(s.fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close_image(s);
-    return false;
-  }
-  s.file_size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
-  s.seekable = ::lseek(s.fd, 0, SEEK_CUR) != -1;
-  // A file that fails at its very first byte is no image at all. Only a file that can be read
-  // at an offset is probed: a pipe would lose the byte.
-  uint8_t probe;
-  if (s.seekable && ::pread(s.fd, &probe, 1, 0) < 0) {
-    close_image(s);
-    return false;
-  }
-  return true;
+  s.no_more_data = s.ended = s.read_failed = s.beyond_limit = false;
 }
 
-void close_image(ImageStream& s) {
-  if (s.fd >= 0) ::close(s.fd);
-  s.fd = -1;
-}
-
-void position_image(ImageStream& s, uint64_t offset) {
-  if (!s.seekable) {
-    // Read forward; meeting the end here is left for the next read to find, as after a seek
-    // beyond the end of a file.
-    skip_image(s, offset);
-    s.ended = false;
-    return;
+void position_image(ImageStream& s, uint64_t grid, uint64_t offset) {
+  if (s.file->seekable) {
+    s.grid = grid;
+    s.block_at =
+        offset < grid ? offset : grid + (offset - grid) / kImageBlockBytes * kImageBlockBytes;
+    s.pos = s.len = 0;
+    s.no_more_data = s.read_failed = false;
+    skip_image(s, offset - s.block_at);
+  } else {
+    skip_image(s, offset - (s.block_at + s.pos));
   }
-  s.pos = s.len = 0;
-  s.no_more_data = false;
-  if (offset > static_cast<uint64_t>(INT64_MAX) ||
-      ::lseek(s.fd, static_cast<off_t>(offset), SEEK_SET) == -1) {
-    s.no_more_data = true;
-  }
+  s.ended = false;
 }
 
 void read_image(ImageStream& s, uint8_t* dst, std::size_t n) {
@@ -114,6 +92,10 @@ void skip_image(ImageStream& s, uint64_t n) {
     s.pos += take;
     n -= take;
   }
+}
+
+bool image_at_end(ImageStream& s) {
+  return s.pos == s.len && !refill(s);
 }
 
 std::size_t peek_image(ImageStream& s, std::size_t want, const uint8_t*& data) {

@@ -1,12 +1,19 @@
-// The disc image, opened once and read forward in large blocks. Bytes past the end of the image
-// read as 0xFF; the end-of-image indicator is set by the first read that asks for a byte beyond
-// the end, and stays set. A read error ends the image where it happens: it is remembered apart
-// from the end, and every byte from it on reads as past the end.
+// The disc image read forward in large blocks. Bytes past the end of the image read as 0xFF;
+// the end-of-image indicator is set by the first read that asks for a byte beyond the end, and
+// stays set. A read error ends the image where it happens: it is remembered apart from the end,
+// and every byte from it on reads as past the end.
+//
+// A seekable image is read in blocks of 1 MiB laid on a grid that starts where the run first
+// positions it, so that streams of several workers, each positioned at its own movie, ask the
+// file for exactly the blocks one stream reading the whole range asks for: a read that fails
+// fails for all of them alike.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+
+#include "common/image_file.h"
 
 namespace kv9 {
 
@@ -14,31 +21,36 @@ inline constexpr std::size_t kImageBlockBytes = std::size_t{1} << 20;
 inline constexpr uint8_t kPastEndByte = 0xFF;  // what a read beyond the end yields
 
 struct ImageStream {
-  int fd = -1;
-  bool seekable = false;      // false for a pipe: positioned by reading forward
-  int64_t file_size = -1;     // size of a regular file, else -1
-  std::size_t pos = 0;        // next unread byte in block
-  std::size_t len = 0;        // valid bytes in block
-  bool no_more_data = false;  // the file has nothing more to give (end or read error)
-  bool ended = false;         // a read has asked for a byte beyond the end
-  bool read_failed = false;   // the file reported a read error
+  const ImageFile* file = nullptr;
+  uint64_t grid = 0;            // a seekable image's blocks start at grid + k x 1 MiB
+  uint64_t block_at = 0;        // image offset of block[0]
+  uint64_t limit = UINT64_MAX;  // bytes of the image taken at most
+  std::size_t pos = 0;          // next unread byte in block
+  std::size_t len = 0;          // valid bytes in block
+  bool no_more_data = false;    // the file has nothing more to give (end or read error)
+  bool ended = false;           // a read has asked for a byte beyond the end
+  bool read_failed = false;     // the file reported a read error
+  bool beyond_limit = false;    // the image holds more than `limit` bytes
   std::array<uint8_t, kImageBlockBytes> block;
 };
 
-// Opens the image for reading. Fails when it cannot be opened, names a directory, or (where it
-// can be read at a given offset) its first byte cannot be read.
-bool open_image(ImageStream& s, const char* path);
-void close_image(ImageStream& s);
+// Starts reading the image from its first byte.
+void start_image_stream(ImageStream& s, const ImageFile& file);
 
-// Positions the stream at a byte offset from the start of the image. A stream that cannot seek
-// reads forward to it from where it stands (the tools position once, from byte 0).
-void position_image(ImageStream& s, uint64_t offset);
+// Positions the stream at a byte offset from the start of the image, on the block grid that
+// starts at `grid` (where the run's first movie starts). A stream that cannot seek reads forward
+// to it from where it stands. Meeting the end here is left for the next read to find.
+void position_image(ImageStream& s, uint64_t grid, uint64_t offset);
 
 // Reads n bytes into dst; bytes beyond the end are 0xFF.
 void read_image(ImageStream& s, uint8_t* dst, std::size_t n);
 
 // Passes over n bytes as reading them would.
 void skip_image(ImageStream& s, uint64_t n);
+
+// True when not a single byte is left from the stream's position on (the end, or a read error,
+// lies there). Sets no indicator.
+bool image_at_end(ImageStream& s);
 
 // The buffered bytes not yet consumed, topped up from the file when fewer than `want` are
 // left (want <= 4096). Fewer than `want` bytes come back only near the end of the image; 0 bytes

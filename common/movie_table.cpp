@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/file_names.h"
 #include "common/number_scan.h"
 
 namespace kv9 {
@@ -143,7 +144,7 @@ bool apply_address_file(MovieTables& tables, std::FILE* file) {
 }
 
 AddressFileLoad load_address_file(MovieTables& tables, const char* path) {
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = open_file(path, "r");
   if (file == nullptr)
     return errno == ENOENT ? AddressFileLoad::kAbsent : AddressFileLoad::kUnreadable;
   // Read into a copy, so that a file failing half-way leaves the tables as they were.

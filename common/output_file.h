@@ -1,5 +1,6 @@
 // A buffered output file that remembers whether any write failed, so a full disk or an I/O
-// error is reported instead of passing for a complete file.
+// error is reported instead of passing for a complete file. It is written beside its final name
+// and put in place whole once the movie is over (common/pending_file.h).
 #pragma once
 
 #include <array>
@@ -7,24 +8,27 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/pending_file.h"
+
 namespace kv9 {
 
 inline constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 18;
 inline constexpr std::size_t kOutputNameBytes = 64;
 
 struct OutputFile {
-  std::FILE* file = nullptr;
+  PendingFile pending;
   std::array<char, kOutputNameBytes> name{};
   std::array<char, kOutputBufferBytes> buffer;
 };
 
-// Creates or truncates the file ("wb"). Returns false when it cannot be created.
+// Creates the file that becomes `name` ("wb"). Returns false when it cannot be created.
 bool open_output(OutputFile& out, const char* name);
 
 void put_bytes(OutputFile& out, const void* data, std::size_t n);
 void put_zeros(OutputFile& out, std::size_t n);
 
-// Closes the file; returns false when any write or the close itself failed.
+// Ends the writing; returns false when any write or the close failed. The file is not in place
+// yet: commit_pending_file or discard_pending_file on out.pending decides.
 bool close_output(OutputFile& out);
 
 // Little-endian field writers for headers built in memory.

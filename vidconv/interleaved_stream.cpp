@@ -20,44 +20,44 @@ void store_frame_audio(InterleavedState& state, const SourceFrame& frame, uint32
 }
 
 // Encodes block-pair region `a` in place and writes it as an audio sector.
-void emit_audio_sector(ExtractorRun& run, InterleavedState& state, std::size_t a) {
+void emit_audio_sector(OutputFile& out, InterleavedState& state, std::size_t a) {
   uint8_t* region = state.audio.data() + kRegionBytes * a;
   encode_sector_audio(state.codec, region);
-  write_audio_sector(run.output, region);
+  write_audio_sector(out, region);
 }
 
 // After video or zero sector m of a frame of this phase: the audio sector due there, if any.
-void emit_audio_if_due(ExtractorRun& run, InterleavedState& state, uint32_t phase, uint8_t m) {
+void emit_audio_if_due(OutputFile& out, InterleavedState& state, uint32_t phase, uint8_t m) {
   for (const AudioPoint& point : kAudioPoints) {
-    if (point.phase == phase && point.after == m) emit_audio_sector(run, state, point.region);
+    if (point.phase == phase && point.after == m) emit_audio_sector(out, state, point.region);
   }
 }
 
 }  // namespace
 
-void start_interleaved_run(InterleavedState& state) {
+void start_interleaved_run(InterleavedState& state, const ExtractorRun&) {
   init_video_sector(state.video, kInterleavedVideoSubheader, kFullFrameSectors);
   state.staging.fill(0);
   state.audio.fill(0);
 }
 
-void convert_movie_interleaved(ExtractorRun& run, InterleavedState& state, int32_t id) {
-  const uint32_t frames = movie_frame_count(run, id);
-  if (!begin_movie_output(run, id, "kv9x", ".str")) return;
+void convert_movie_interleaved(MovieJob& job, InterleavedState& state) {
+  const uint32_t frames = job.frames;
+  if (!begin_movie_output(job, "kv9x", ".str")) return;
   reset_audio_codec(state.codec);
 
-  write_stream_header(run.output);
+  write_stream_header(job.output);
   uint32_t phase = 0;
   for (uint32_t l = 0; l < frames; ++l) {
     if (phase == 0) state.audio.fill(0);
     const uint8_t sectors = video_sectors_in_phase(phase);
-    read_next_frame(run);
-    store_frame_audio(state, run.frame, phase);
-    gather_frame_video(run.frame, state.staging.data());
+    read_next_frame(job);
+    store_frame_audio(state, job.frame, phase);
+    gather_frame_video(job.frame, state.staging.data());
     set_frame_fields(state.video, l + 1, sectors, state.staging.data());
     for (uint8_t m = 0; m < sectors; ++m) {
-      write_video_sector(run.output, state.video, state.staging, m);
-      emit_audio_if_due(run, state, phase, m);
+      write_video_sector(job.output, state.video, state.staging, m);
+      emit_audio_if_due(job.output, state, phase, m);
     }
     phase = (phase + 1) % kCycleFrames;
   }
@@ -65,12 +65,12 @@ void convert_movie_interleaved(ExtractorRun& run, InterleavedState& state, int32
     // The fill frame: zero sectors carrying the audio still owed, then silence.
     const uint8_t sectors = video_sectors_in_phase(phase);
     for (uint8_t m = 0; m < sectors; ++m) {
-      write_zero_sector(run.output);
-      emit_audio_if_due(run, state, phase, m);
+      write_zero_sector(job.output);
+      emit_audio_if_due(job.output, state, phase, m);
     }
   }
-  std::printf("\ndone. (%d frame)\n", static_cast<int>(frames));
-  finish_movie_output(run, id);
+  console_printf(*job.console, "\ndone. (%d frame)\n", static_cast<int>(frames));
+  finish_movie_output(job);
 }
 
 }  // namespace kv9

@@ -61,8 +61,8 @@ struct InterleavedState {
 };
 
 // Run start: the template, and both work buffers zeroed once before the first movie.
-void start_interleaved_run(InterleavedState& state);
+void start_interleaved_run(InterleavedState& state, const ExtractorRun& run);
 
-void convert_movie_interleaved(ExtractorRun& run, InterleavedState& state, int32_t id);
+void convert_movie_interleaved(MovieJob& job, InterleavedState& state);
 
 }  // namespace kv9

@@ -1,7 +1,5 @@
 #include "vidcopy/video_only_stream.h"
 
-#include <cstdio>
-
 namespace kv9 {
 
 void init_video_only(VideoOnlyState& state) {
@@ -9,22 +7,21 @@ void init_video_only(VideoOnlyState& state) {
   state.staging.fill(0);
 }
 
-void convert_movie_video_only(ExtractorRun& run, VideoOnlyState& state, int32_t id) {
-  const uint32_t frames = movie_frame_count(run, id);
-  if (!begin_movie_output(run, id, "kv9_", ".str")) return;
+void convert_movie_video_only(MovieJob& job, VideoOnlyState& state) {
+  if (!begin_movie_output(job, "kv9_", ".str")) return;
 
-  write_stream_header(run.output);
-  for (uint32_t l = 0; l < frames; ++l) {
-    read_next_frame(run);
+  write_stream_header(job.output);
+  for (uint32_t l = 0; l < job.frames; ++l) {
+    read_next_frame(job);
     // Chunks 0 to 7 only: the frame's last 192 bytes of video data are not carried.
-    gather_frame_video(run.frame, state.staging.data());
+    gather_frame_video(job.frame, state.staging.data());
     set_frame_fields(state.sector, l + 1, kVideoOnlySectorsPerFrame, state.staging.data());
     for (uint8_t j = 0; j < kVideoOnlySectorsPerFrame; ++j) {
-      write_video_sector(run.output, state.sector, state.staging, j);
+      write_video_sector(job.output, state.sector, state.staging, j);
     }
   }
-  std::printf("\ndone. (%d frame)\n", static_cast<int>(frames));
-  finish_movie_output(run, id);
+  console_printf(*job.console, "\ndone. (%d frame)\n", static_cast<int>(job.frames));
+  finish_movie_output(job);
 }
 
 }  // namespace kv9

@@ -18,6 +18,6 @@ struct VideoOnlyState {
 
 void init_video_only(VideoOnlyState& state);
 
-void convert_movie_video_only(ExtractorRun& run, VideoOnlyState& state, int32_t id);
+void convert_movie_video_only(MovieJob& job, VideoOnlyState& state);
 
 }  // namespace kv9

@@ -139,15 +139,15 @@ using IoBytes = uint8_t*;
 int write_output(void* opaque, IoBytes bytes, int n) {
   OutputFile& out = *static_cast<OutputFile*>(opaque);
   put_bytes(out, bytes, static_cast<std::size_t>(n));
-  return std::ferror(out.file) != 0 ? AVERROR(EIO) : n;
+  return std::ferror(out.pending.file) != 0 ? AVERROR(EIO) : n;
 }
 
 int64_t seek_output(void* opaque, int64_t offset, int whence) {
   OutputFile& out = *static_cast<OutputFile*>(opaque);
   whence &= ~AVSEEK_FORCE;
   if (whence == AVSEEK_SIZE) return AVERROR(ENOSYS);
-  if (fseeko(out.file, offset, whence) != 0) return AVERROR(errno);
-  return ftello(out.file);
+  if (fseeko(out.pending.file, offset, whence) != 0) return AVERROR(errno);
+  return ftello(out.pending.file);
 }
 
 bool add_stream(AVFormatContext* muxer, const AVCodecContext* encoder) {
@@ -200,11 +200,14 @@ bool encode_into_file(MovieExportState& s, AVCodecContext* encoder, const AVFram
 }
 
 // Picture k and the sound of movie frame k, both at k/15 s. A picture that does not decode
-// stores the movie's last picture again, so every frame keeps its picture and its time.
-bool export_frame(MovieExportState& s, const SourceFrame& frame, uint32_t k) {
+// stores the movie's last picture again, so every frame keeps its picture and its time; it is
+// counted in `undecoded`.
+bool export_frame(MovieExportState& s, const SourceFrame& frame, uint32_t k, uint32_t& undecoded) {
   if (decode_frame_picture(s.decoder, frame)) {
     av_frame_unref(s.shown);
     av_frame_move_ref(s.shown, s.decoder.picture);
+  } else {
+    ++undecoded;
   }
   AVFrame* picture = s.shown->buf[0] != nullptr ? s.shown : s.blank;
   picture->format = s.picture_encoder->pix_fmt;  // the same bytes (see kFullRangeFormats)
@@ -222,10 +225,13 @@ bool export_frame(MovieExportState& s, const SourceFrame& frame, uint32_t k) {
 
 }  // namespace
 
-void start_export_run(MovieExportState& s) {
+void start_export_run(MovieExportState& s, const ExtractorRun&) {
   av_log_set_level(AV_LOG_FATAL);  // a damaged picture is not reported line by line
   s.ready = open_picture_decoder(s.decoder) && open_picture_encoder(s) && allocate_frames(s);
-  if (!s.ready) std::printf("cannot open FFmpeg's picture decoder and encoders\n");
+  // The workers' states are started one after another, before any movie: said once.
+  static bool said = false;
+  if (!s.ready && !said) std::printf("cannot open FFmpeg's picture decoder and encoders\n");
+  said = said || !s.ready;
 }
 
 void end_export_run(MovieExportState& s) {
@@ -237,36 +243,43 @@ void end_export_run(MovieExportState& s) {
   av_packet_free(&s.coded);
 }
 
-void export_movie(ExtractorRun& run, MovieExportState& s, int32_t id) {
-  const uint32_t frames = movie_frame_count(run, id);
+void export_movie(MovieJob& job, MovieExportState& s) {
+  const uint32_t frames = job.frames;
   if (frames == 0) {
     // A Matroska file without a single block does not read back: there is nothing to export.
-    std::printf("movie %d%02d has no frames: no file written\n", run.disc, id);
-    std::fflush(stdout);
+    console_printf(*job.console, "movie %d%02d has no frames: no file written\n", job.run->disc,
+                   job.id);
     return;
   }
   char name[kOutputNameBytes];
-  format_movie_name(run, id, "kv9_", ".mkv", name);
-  if (!s.ready || !open_output(run.output, name)) {
-    pass_over_movie(run, id, name);
+  format_movie_name(job, "kv9_", ".mkv", name);
+  if (!s.ready || !open_output(job.output, name)) {
+    pass_over_movie(job, name);
     return;
   }
-  start_movie(run, id, name);
+  start_movie(job, name);
   reset_history(s.audio.history);
   av_frame_unref(s.shown);
 
-  bool ok = open_movie_file(s, run.output);
+  bool ok = open_movie_file(s, job.output);
+  uint32_t undecoded = 0;
   for (uint32_t k = 0; k < frames; ++k) {
-    read_next_frame(run);
-    // After a failed write the frames are still read: the next movie starts where this ends.
-    if (ok) ok = export_frame(s, run.frame, k);
+    read_next_frame(job);
+    // After a failed write the frames are still read: the movie keeps its place in the range.
+    if (ok) ok = export_frame(s, job.frame, k, undecoded);
   }
   ok = ok && encode_into_file(s, s.sound_encoder, nullptr, kSoundStream, 0) &&
        av_write_trailer(s.muxer) >= 0;
   close_movie_file(s);
-  std::printf("\ndone. (%d frame)\n", static_cast<int>(frames));
-  const bool closed = close_output(run.output);
-  finish_movie(run, id, name, ok && closed);
+  console_printf(*job.console, "\ndone. (%d frame)\n", static_cast<int>(frames));
+  if (undecoded > 0) {
+    console_printf(*job.console,
+                   "movie %d%02d: %u of %u pictures did not decode (each shows the picture "
+                   "before it)\n",
+                   job.run->disc, job.id, undecoded, frames);
+    job.outcome->failed = true;
+  }
+  finish_movie_output(job, ok);
 }
 
 }  // namespace kv9

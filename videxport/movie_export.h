@@ -40,11 +40,13 @@ struct MovieExportState {
   AVIOContext* io = nullptr;
 };
 
-// Opens the decoder and the picture encoder; prints a line when they cannot be opened, and
-// every movie is then passed over.
-void start_export_run(MovieExportState& s);
+// Opens a worker's decoder and picture encoder; prints a line (once a run) when they cannot be
+// opened, and every movie is then passed over.
+void start_export_run(MovieExportState& s, const ExtractorRun& run);
 void end_export_run(MovieExportState& s);
 
-void export_movie(ExtractorRun& run, MovieExportState& s, int32_t id);
+// Writes the movie; a picture that does not decode shows the picture before it, and the movie's
+// count of such pictures is said after its completion line.
+void export_movie(MovieJob& job, MovieExportState& s);
 
 }  // namespace kv9

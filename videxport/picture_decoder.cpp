@@ -38,8 +38,8 @@ int read_memory(void* opaque, uint8_t* buf, int buf_size) {
 // Writes the probe stream with vidcopy's writers into `bytes`. Its frame video data count up
 // (byte i is i mod 251), so the packet the demuxer makes of it shows which bytes it carries.
 bool write_probe_stream(uint8_t* bytes, VideoOnlyState& state, OutputFile& out) {
-  out.file = fmemopen(bytes, kProbeStreamBytes + 1, "w");  // +1: room for fmemopen's NUL
-  if (out.file == nullptr) return false;
+  out.pending.file = fmemopen(bytes, kProbeStreamBytes + 1, "w");  // +1: room for its NUL
+  if (out.pending.file == nullptr) return false;
   init_video_only(state);
   for (std::size_t i = 0; i < kFrameVideoBytes; ++i)
     state.staging[i] = static_cast<uint8_t>(i % 251);

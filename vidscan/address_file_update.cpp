@@ -1,60 +1,37 @@
 #include "vidscan/address_file_update.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
+#include "common/file_names.h"
+#include "common/folder_lock.h"
+#include "common/pending_file.h"
 
 namespace kv9 {
 namespace {
 
-// Writes the tables to a new file beside `path` and renames it over `path`. `dir_fd` is the
-// folder, for making the rename itself reach the disk (-1: not open).
-bool replace_address_file(const MovieTables& tables, const char* path, int dir_fd) {
-  char temp[PATH_MAX];
-  std::snprintf(temp, sizeof temp, "%s.XXXXXX", path);
-  const int fd = ::mkstemp(temp);
-  if (fd < 0) {
-    std::printf("cannot open file %s\n", path);
+// Writes the tables to a new file beside `target` and puts it in place of the old one; the
+// messages call the file `name`.
+bool replace_address_file(const MovieTables& tables, const char* target, const char* name) {
+  PendingFile file;
+  if (!create_pending_file(file, target, PendingKind::kAddressFile)) {
+    std::printf("cannot open file %s\n", name);
     return false;
   }
-  // The file gets the permissions a newly created file gets, not mkstemp's owner-only ones.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  std::FILE* file = ::fdopen(fd, "w");
-  std::printf("write %s file\n", path);
-  bool ok = file != nullptr && write_address_lines(tables, file);
-  if (file != nullptr) {
-    ok = std::fflush(file) == 0 && ok;
-    ok = ::fsync(fd) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-  } else {
-    ::close(fd);
-  }
-  ok = ok && std::rename(temp, path) == 0;
+  std::printf("write %s file\n", name);
+  bool ok = write_address_lines(tables, file.file);
+  ok = close_pending_file(file) && ok;
+  ok = ok && commit_pending_file(file);
   if (!ok) {
-    std::remove(temp);
-    std::printf("cannot write file %s\n", path);
-    return false;
+    discard_pending_file(file);
+    std::printf("cannot write file %s\n", name);
   }
-  // The new file is complete on the disk; this makes its name reach it too. Should it fail,
-  // the folder still holds either the old file or the new one, so it is not reported.
-  if (dir_fd >= 0) ::fsync(dir_fd);
-  return true;
+  return ok;
 }
 
 bool merge_into_address_file(const MovieTables& scanned, int disc, uint64_t stored_ids,
-                             const char* path, int dir_fd) {
+                             const char* target, const char* name) {
   MovieTables tables;
   clear_tables(tables);
-  if (load_address_file(tables, path) == AddressFileLoad::kUnreadable) {
-    std::printf("cannot read file %s\n", path);
+  if (load_address_file(tables, target) == AddressFileLoad::kUnreadable) {
+    std::printf("cannot read file %s\n", name);
     return false;
   }
   for (uint32_t id = 0; id < movie_count[disc]; ++id) {
@@ -62,7 +39,7 @@ bool merge_into_address_file(const MovieTables& scanned, int disc, uint64_t stor
     tables.movie_address[disc][id] = scanned.movie_address[disc][id];
     tables.movie_frames[disc][id] = scanned.movie_frames[disc][id];
   }
-  return replace_address_file(tables, path, dir_fd);
+  return replace_address_file(tables, target, name);
 }
 
 }  // namespace
@@ -100,22 +77,18 @@ bool write_address_lines(const MovieTables& tables, std::FILE* file) {
 
 bool update_address_file(const MovieTables& scanned, int disc, uint64_t stored_ids,
                          const char* path) {
-  // The folder of the file: what comes before its last '/', else the current one.
-  char dir[PATH_MAX] = ".";
-  if (const char* slash = std::strrchr(path, '/'); slash != nullptr) {
-    std::snprintf(dir, sizeof dir, "%.*s", static_cast<int>(slash - path), path);
-    if (slash == path) std::snprintf(dir, sizeof dir, "/");
+  // A name that is a symbolic link (a file kept in a shared folder) stands for its target: the
+  // target is read, locked beside and replaced. Messages name the file as the user does.
+  PathText target;
+  FolderLock lock;
+  bool ok = resolve_target(path, target) && lock_folder_of(lock, target.data());
+  if (!ok) {
+    std::printf("cannot open file %s\n", path);
+  } else {
+    ok = merge_into_address_file(scanned, disc, stored_ids, target.data(), path);
+    unlock_folder(lock);
   }
-  // The lock on the folder serialises the runs that share it; a folder that cannot be opened
-  // for it (no read permission) is written without it.
-  const int dir_fd = ::open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd >= 0) {
-    while (::flock(dir_fd, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  const bool ok = merge_into_address_file(scanned, disc, stored_ids, path, dir_fd);
   std::fflush(stdout);
-  if (dir_fd >= 0) ::close(dir_fd);  // releases the lock
   return ok;
 }
 

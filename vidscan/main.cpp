@@ -2,21 +2,24 @@
 #include "common/command_line.h"
 #include "common/image_stream.h"
 #include "common/movie_table.h"
+#include "common/pending_file.h"
+#include "common/program_entry.h"
 #include "vidscan/address_file_update.h"
 #include "vidscan/scan_image.h"
 
+namespace kv9 {
 namespace {
 
-constexpr kv9::ToolText kTool = {
+constexpr ToolText kTool = {
     "vidscan", "USAGE:vidscan D:kv9disc?.img\n",
     "Finds every movie in a disc image by its sector headers and merges their start addresses\n"
     "and frame counts into the address file kv9cdadr.ini in the current directory (read at\n"
     "start, written at the end; the other discs' entries are kept)."};
 
 struct ScannerRun {
-  kv9::MovieTables tables;
-  kv9::ImageStream image;
-  kv9::ScanState scan;
+  MovieTables tables;
+  ImageStream image;
+  ScanState scan;
   int disc = 0;
 };
 
@@ -24,13 +27,13 @@ ScannerRun run;
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  using namespace kv9;
+int tool_main(int argc, char** argv) {
   if (argc < 2) {
     refuse_arguments(kTool, "no disc image given");
     return kExitUsage;
   }
   if (handle_info_option(argv[1], kTool)) return kExitOk;
+  install_interrupt_cleanup();
 
   // An address file that cannot be read is left alone: rewriting it would lose its entries.
   if (!reload_address_file(run.tables)) return kExitFailure;
@@ -38,10 +41,15 @@ int main(int argc, char** argv) {
     refuse_arguments(kTool, kImageNameReason, argv[1]);
     return kExitUsage;
   }
+  if (argc > 2) say_ignored_arguments(kTool, "image", argc - 2, argv + 2);
   const ScanOutcome outcome = scan_image(run.scan, run.tables, run.disc, argv[1], run.image);
   // The address file is written also when the image could not be read: it then keeps what it
-  // holds, with whatever the scan found before a read error.
-  const bool written = update_address_file(run.tables, run.disc, run.scan.stored_ids);
-  const bool all_stored = !run.scan.dropped_long_movie;
+  // holds, with whatever the scan found before a read error. Movies found in an image too large
+  // for the file are not stored.
+  const uint64_t stored = outcome == ScanOutcome::kTooLarge ? 0 : run.scan.stored_ids;
+  const bool written = update_address_file(run.tables, run.disc, stored);
+  const bool all_stored = !run.scan.dropped_long_movie && !run.scan.cut_movie;
   return (outcome == ScanOutcome::kScanned && all_stored && written) ? kExitOk : kExitFailure;
 }
+
+}  // namespace kv9

@@ -176,10 +176,17 @@ Step first_frame_check(ScanState& st, ImageStream& image) {
 }
 
 // The counter stands at the start of the frame that may continue the current movie.
-Step frame_walk(ScanState& st, ImageStream& image, MovieTables& tables, int disc) {
+Step frame_walk(ScanState& st, ImageStream& image, MovieTables& tables, int disc,
+                const char* path) {
   for (;;) {
     if (image.ended) {
       record_movie(st, tables, disc);
+      // The frames found are what the image holds; the movie on the disc is longer. (A read
+      // error is said once the scan is over; a pipe beyond 4 GiB has not ended.)
+      if (!image.read_failed && !image.beyond_limit) {
+        std::printf("\nimage %s ends before movie %d%02d ends", path, disc, st.next_id);
+        st.cut_movie = true;
+      }
       return Step::kEnd;
     }
     read_header(st, image);
@@ -204,9 +211,9 @@ Step frame_walk(ScanState& st, ImageStream& image, MovieTables& tables, int disc
   }
 }
 
-}  // namespace
-
-void scan_open_image(ScanState& st, ImageStream& image, MovieTables& tables, int disc) {
+// The scan over an opened image, from its first byte to its end.
+void scan_open_image(ScanState& st, ImageStream& image, MovieTables& tables, int disc,
+                     const char* path) {
   Step step = Step::kSearch;
   while (step != Step::kEnd) {
     switch (step) {
@@ -217,7 +224,7 @@ void scan_open_image(ScanState& st, ImageStream& image, MovieTables& tables, int
         step = first_frame_check(st, image);
         break;
       case Step::kFrameWalk:
-        step = frame_walk(st, image, tables, disc);
+        step = frame_walk(st, image, tables, disc, path);
         break;
       case Step::kEnd:
         break;
@@ -227,23 +234,37 @@ void scan_open_image(ScanState& st, ImageStream& image, MovieTables& tables, int
   std::fflush(stdout);
 }
 
+void say_too_large(const char* path) {
+  std::printf("image %s is 4 GiB or larger: its movie addresses do not fit the address file\n",
+              path);
+}
+
+}  // namespace
+
 ScanOutcome scan_image(ScanState& state, MovieTables& tables, int disc, const char* path,
                        ImageStream& image) {
-  if (!open_image(image, path)) {
+  ImageFile file;
+  if (!open_image_file(file, path)) {
     std::printf("cannot open file %s\n", path);
     return ScanOutcome::kCannotOpen;
   }
-  if (image.file_size >= static_cast<int64_t>(kMaxImageBytes)) {
-    close_image(image);
-    std::printf("image %s is 4 GiB or larger: its movie addresses do not fit the address file\n",
-                path);
+  if (file.size >= static_cast<int64_t>(kMaxImageBytes)) {
+    close_image_file(file);
+    say_too_large(path);
     return ScanOutcome::kTooLarge;
   }
   std::printf("Now searching... %s\n", path);
   std::fflush(stdout);
   state = ScanState{};
-  scan_open_image(state, image, tables, disc);
-  close_image(image);
+  start_image_stream(image, file);
+  // A pipe or a device shows its size only as it is read.
+  image.limit = kMaxImageBytes - 1;
+  scan_open_image(state, image, tables, disc, path);
+  close_image_file(file);
+  if (image.beyond_limit) {
+    say_too_large(path);
+    return ScanOutcome::kTooLarge;
+  }
   if (image.read_failed) {
     std::printf("cannot read file %s\n", path);
     return ScanOutcome::kReadError;

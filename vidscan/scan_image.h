@@ -17,6 +17,7 @@ struct ScanState {
   uint32_t frames = 0;      // frames counted so far in the current movie
   uint64_t stored_ids = 0;  // bit i: movie id i of the disc was recorded in the table
   bool dropped_long_movie = false;  // a movie had more frames than the address file can keep
+  bool cut_movie = false;           // the image ended inside a movie
 };
 static_assert(kMaxMovieIds <= 64, "one bit per movie id");
 
@@ -25,16 +26,15 @@ inline constexpr uint32_t kMaxStoredFrames = 0xFFFF;
 
 enum class ScanOutcome { kScanned, kCannotOpen, kTooLarge, kReadError };
 
-// Addresses are 32-bit in the address file, so larger images are refused before scanning.
+// Addresses are 32-bit in the address file, so larger images are refused: a file before the
+// scan, a pipe or a device where its 4 GiB turn out to be more.
 inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 32;
 
 // Opens the image and scans it, printing the scan's console output and recording every movie
-// found into the disc's movie table. Reports an image that cannot be opened, is too large, or
-// fails to be read (the scan then ends there, as at the end of the image).
+// found into the disc's movie table. Reports an image that cannot be opened, is too large (what
+// was recorded is then of no use), fails to be read (the scan then ends there, as at the end of
+// the image), or ends inside a movie.
 ScanOutcome scan_image(ScanState& state, MovieTables& tables, int disc, const char* path,
                        ImageStream& image);
-
-// The scan over an opened image, from its first byte to its end.
-void scan_open_image(ScanState& state, ImageStream& image, MovieTables& tables, int disc);
 
 }  // namespace kv9

@@ -45,24 +45,24 @@ void decode_frame_audio(MovieAudioState& state, const SourceFrame& frame) {
   }
 }
 
-void extract_movie_audio(ExtractorRun& run, MovieAudioState& state, int32_t id) {
-  const uint32_t frames = movie_frame_count(run, id);
+void extract_movie_audio(MovieJob& job, MovieAudioState& state) {
   reset_history(state.history);
-  if (!begin_movie_output(run, id, "kv9_", ".wav")) return;
+  if (!begin_movie_output(job, "kv9_", ".wav")) return;
 
-  const auto header = wave_header(frames);
-  put_bytes(run.output, header.data(), header.size());
-  for (uint32_t l = 0; l < frames; ++l) {
-    read_next_frame(run);
-    decode_frame_audio(state, run.frame);
-    put_bytes(run.output, state.samples.data(), state.samples.size());
+  const auto header = wave_header(job.frames);
+  put_bytes(job.output, header.data(), header.size());
+  for (uint32_t l = 0; l < job.frames; ++l) {
+    read_next_frame(job);
+    decode_frame_audio(state, job.frame);
+    put_bytes(job.output, state.samples.data(), state.samples.size());
   }
   char trailer[kWaveTrailerBytes + 1];
-  std::snprintf(trailer, sizeof trailer, "%s%d%02d", kTrailerText, run.disc, id);
-  put_bytes(run.output, trailer, kWaveTrailerBytes);
+  std::snprintf(trailer, sizeof trailer, "%s%d%02d", kTrailerText, job.run->disc, job.id);
+  put_bytes(job.output, trailer, kWaveTrailerBytes);
 
-  std::printf("\ndone. (%0.3f sec)\n", static_cast<double>(frames) / kFramesPerSecond);
-  finish_movie_output(run, id);
+  console_printf(*job.console, "\ndone. (%0.3f sec)\n",
+                 static_cast<double>(job.frames) / kFramesPerSecond);
+  finish_movie_output(job);
 }
 
 }  // namespace kv9

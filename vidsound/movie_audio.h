@@ -38,6 +38,6 @@ std::array<uint8_t, kWaveHeaderBytes> wave_header(uint32_t frames);
 // Decodes one frame's 105 block pairs into its 11760 bytes of sample data.
 void decode_frame_audio(MovieAudioState& state, const SourceFrame& frame);
 
-void extract_movie_audio(ExtractorRun& run, MovieAudioState& state, int32_t id);
+void extract_movie_audio(MovieJob& job, MovieAudioState& state);
 
 }  // namespace kv9

@@ -65,8 +65,10 @@ std::string reference_scan(const char* path, MovieTables& tables, int disc) {
       frames = 1;
       out += "\n";
       state = kWalk;
-    } else if (std::feof(f)) {  // walking a movie, at the end of the image
+    } else if (std::feof(f)) {  // walking a movie, at the end of the image: it is cut short
       record();
+      std::snprintf(text, sizeof text, "%d%02d ends", disc, id);
+      out += "\nimage " + std::string(path) + " ends before movie " + text;
       state = kEnd;
     } else if (read_header_is(kSmn, 6) && std::memcmp(window, kSmn, 8) != 0) {
       frames += 1;

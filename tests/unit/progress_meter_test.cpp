@@ -20,7 +20,8 @@ TEST(ProgressMeter, DotsBetweenTheTenMarksFollowTheFrameCount) {
     for (int p = 10; p <= 100; p += 10) want += dots + std::to_string(p) + "%";
     const std::string line = test::console_of([&, f = frames] {
       ProgressMeter m;
-      reset_progress(m, f);
+      MovieConsole console;
+      reset_progress(m, f, console);
       for (uint32_t s = 0; s < 10 * f; ++s) advance_progress(m);
     });
     EXPECT_EQ(line, want) << frames << " frames";

@@ -1,0 +1,24 @@
+// Files named by path, the same way on every system: paths are UTF-8 text (as the tools take
+// them from their command line), a symbolic link is followed to the file it names.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdio>
+
+namespace kv9 {
+
+inline constexpr std::size_t kMaxPathBytes = 4096;
+using PathText = std::array<char, kMaxPathBytes>;
+
+// Opens a file by path with an fopen mode.
+std::FILE* open_file(const char* path, const char* mode);
+
+// The folder a path lies in: what precedes its last separator, or the current folder.
+void folder_of(const char* path, PathText& folder);
+
+// The file that writing `name` changes: the target of a symbolic link, followed to its end (also
+// when the target does not exist yet), else `name` itself. False when the links do not end.
+bool resolve_target(const char* name, PathText& target);
+
+}  // namespace kv9

@@ -1,0 +1,5 @@
+#include "common/program_entry.h"
+
+int main(int argc, char** argv) {
+  return kv9::tool_main(argc, argv);
+}
