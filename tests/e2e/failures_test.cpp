@@ -3,9 +3,13 @@
 // scans write at once; outputs that cannot be created or written; movies that do not lie back to
 // back. Each is reported, ends with status 1, and leaves no output passing for complete and no
 // entry lost. And how vidscan merges what it finds into the address file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
@@ -21,22 +25,20 @@ namespace fs = std::filesystem;
 using test::read_file;
 using test::run_tool;
 
-// Runs a tool as an unprivileged user, so that file permissions count also where the tests
-// run as root. Empty when that is impossible here.
-std::optional<test::RunResult> run_unprivileged(const fs::path& dir, const std::string& tool,
-                                                const std::vector<std::string>& args) {
-  if (::geteuid() != 0) return run_tool(dir, tool, args);
-  std::vector<std::string> all = {"--reuid=65534", "--regid=65534", "--clear-groups",
-                                  std::string(KV9_BIN_DIR) + "/" + tool};
-  all.insert(all.end(), args.begin(), args.end());
-  auto r = test::run_program(dir, "setpriv", all);
-  if (r.status == 126 || r.status == 127) return std::nullopt;  // no setpriv, or no way in
-  return r;
-}
-
 // A shell command run in `dir` with the tools on the path.
 test::RunResult shell(const fs::path& dir, const std::string& command) {
   return test::run_program(dir, "sh", {"-c", "PATH=" KV9_BIN_DIR ":$PATH; " + command});
+}
+
+// The same as an unprivileged user, so that file permissions count also where the tests run as
+// root. Empty when that is impossible here.
+std::optional<test::RunResult> run_unprivileged(const fs::path& dir, const std::string& command) {
+  if (::geteuid() != 0) return shell(dir, command);
+  auto r = test::run_program(dir, "setpriv",
+                             {"--reuid=65534", "--regid=65534", "--clear-groups", "sh", "-c",
+                              "PATH=" KV9_BIN_DIR ":$PATH; " + command});
+  if (r.status == 126 || r.status == 127) return std::nullopt;  // no setpriv, or no way in
+  return r;
 }
 
 // Command lines and images that are refused, or taken with a change. Every row runs beside an
@@ -92,7 +94,10 @@ INSTANTIATE_TEST_SUITE_P(EveryTool, Refusals, testing::Values(
             "cannot open file kv9disc2.img\n",
             "range '2-99' taken as 2-33: disc 2 has movie ids 0 to 33"},
     Refusal{"ConvFirstByteUnreadable", "vidconv", {"kv9disc3.img", "0-31"}, 1,
-            "cannot open file kv9disc3.img\n", ""}),
+            "cannot open file kv9disc3.img\n", ""},
+    // Arguments after the range are ignored, and said so.
+    Refusal{"SoundArgumentsAfterTheRange", "vidsound", {"kv9disc1.img", "0", "2", "5-6"}, 1,
+            "cannot open file kv9disc1.img\n", "arguments after the range are ignored: '2' '5-6'"}),
     [](const auto& i) { return std::string(i.param.name); });
 // clang-format on
 
@@ -139,13 +144,15 @@ class EveryExtractor : public testing::TestWithParam<const char*> {
   }
 };
 
-// Five movies: the first's output on a full disk, the second's a directory, the fourth moved 10
-// sectors on in the address file, the image ending inside the fifth. Each is reported; the
-// third is written whole and the fourth is read from where the third ended, each as a run over
-// the whole image gives it; the fifth keeps its length, the frames past the end 0xFF.
+// Six movies: the first's output on a full disk, the second's a folder, the fourth moved 10
+// sectors on in the address file, the image ending inside the fifth, the sixth wholly past its
+// end. Each is reported; the third is written whole and the fourth is read from where the third
+// ended, each as a run over the whole image gives it; the fifth keeps its length, the frames past
+// the end 0xFF (videxport: pictures that do not decode, said), and the sixth gets no file. Run
+// again over those files, the cut fifth never replaces the earlier one.
 TEST_P(EveryExtractor, FailuresOfOneMovieLeaveTheOthersWhole) {
   test::TempDir dir, clean;
-  auto layout = test::back_to_back(3, {2, 3, 2, 2, 3});
+  auto layout = test::back_to_back(3, {2, 3, 2, 2, 3, 2});
   test::write_disc(clean.path(), layout);
   layout.cut_at_byte = builder::movie_address(layout.movies[4]) + kFrameBytes + 100;
   test::write_disc(dir.path(), layout);
@@ -153,7 +160,7 @@ TEST_P(EveryExtractor, FailuresOfOneMovieLeaveTheOthersWhole) {
   test::write_file(dir / "kv9cdadr.ini", test::address_file_for(layout));
   fs::create_symlink("/dev/full", dir / output("300"));
   fs::create_directory(dir / output("301"));
-  const auto r = run_tool(dir.path(), GetParam(), {"kv9disc3.img", "0-4"});
+  const auto r = run_tool(dir.path(), GetParam(), {"kv9disc3.img", "0-5"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.output.find("\ncannot write file " + output("300") + "\ncannot open file " +
                           output("301") + "\nopen file \"" + output("302")),
@@ -166,17 +173,72 @@ TEST_P(EveryExtractor, FailuresOfOneMovieLeaveTheOthersWhole) {
   EXPECT_NE(r.output.find("100%SMN ErrorSMR ErrorSMJ Error(0)SMJ Error(1)SMJ Error(2)SMJ Error(3)"
                           "SMJ Error(4)SMJ Error(5)SMJ Error(6)SMJ Error(7)\ndone."),
             std::string::npos);
-  EXPECT_TRUE(r.output.ends_with("\nimage kv9disc3.img ends before movie 304 ends\n"));
+  const std::string undecoded = std::string(GetParam()) == "videxport"
+                                    ? "movie 304: 2 of 3 pictures did not decode (each shows "
+                                      "the picture before it)\n"
+                                    : "";
+  const std::string past_end = "image kv9disc3.img ends before movie 305 starts: no file written\n";
+  EXPECT_TRUE(r.output.ends_with(")\n" + undecoded +
+                                 "image kv9disc3.img ends before movie 304 ends\n" + past_end))
+      << r.output;
   ASSERT_EQ(run_tool(clean.path(), GetParam(), {"kv9disc3.img", "0-4"}).status, 0);
   for (const char* id : {"302", "303"}) {
     EXPECT_TRUE(read_file(dir / output(id)) == read_file(clean / output(id))) << id;
   }
+  const std::string cut = read_file(dir / output("304"));
   if (std::string(GetParam()) != "videxport") {
-    EXPECT_EQ(fs::file_size(dir / output("304")), fs::file_size(clean / output("304")));
+    EXPECT_EQ(cut.size(), fs::file_size(clean / output("304")));
   }
+  EXPECT_FALSE(fs::exists(dir / output("305")));
+
+  const auto again = run_tool(dir.path(), GetParam(), {"kv9disc3.img", "4-5"});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_TRUE(again.output.ends_with(")\n" + undecoded +
+                                     "image kv9disc3.img ends before movie 304 "
+                                     "ends: the earlier " +
+                                     output("304") + " is kept\n" + past_end))
+      << again.output;
+  EXPECT_TRUE(read_file(dir / output("304")) == cut);
   // Each failure alone fails the run: movies not back to back, an output not created.
   EXPECT_EQ(run_tool(dir.path(), GetParam(), {"kv9disc3.img", "2-3"}).status, 1);
   EXPECT_EQ(run_tool(dir.path(), GetParam(), {"kv9disc3.img", "1"}).status, 1);
+}
+
+// A movie of 120 frames whose earlier output is complete. A disk that fills up while the movie
+// is written, and SIGTERM in its middle (the image a pipe fed with half of it), leave that file
+// byte for byte and nothing else in the folder; the interrupted run ends by the signal.
+TEST_P(EveryExtractor, InterruptsAndFullDisksKeepTheEarlierFile) {
+  test::TempDir dir, elsewhere;
+  test::write_disc(dir.path(), test::back_to_back(1, {120}));
+  ASSERT_EQ(run_tool(dir.path(), GetParam(), {"kv9disc1.img", "0"}).status, 0);
+  const std::string earlier = read_file(dir / output("100"));
+  const auto left_as_it_was = [&] {
+    EXPECT_TRUE(read_file(dir / output("100")) == earlier);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);  // image, ini, output
+  };
+  const auto full = shell(dir.path(), "trap '' XFSZ; ulimit -f 64; exec " +
+                                          std::string(GetParam()) + " kv9disc1.img 0");
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.output.find("\ncannot write file " + output("100") + "\n"), std::string::npos);
+  left_as_it_was();
+
+  const std::string image = read_file(dir / "kv9disc1.img");
+  fs::remove(dir / "kv9disc1.img");
+  ASSERT_EQ(::mkfifo((dir / "kv9disc1.img").c_str(), 0600), 0);
+  const fs::path console = elsewhere / "console";
+  const int pid = test::start_tool(dir.path(), GetParam(), {"kv9disc1.img", "0"}, console);
+  const int pipe = ::open((dir / "kv9disc1.img").c_str(), O_WRONLY);
+  ASSERT_EQ(::write(pipe, image.data(), image.size() / 2), ssize_t(image.size() / 2));
+  for (int wait = 0; wait < 2000 && read_file(console).find("30%") == std::string::npos; ++wait) {
+    ::usleep(10000);
+  }
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(pipe);
+  EXPECT_NE(read_file(console).find("30%"), std::string::npos);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  left_as_it_was();
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, EveryExtractor, testing::ValuesIn(test::extractors()),
@@ -193,11 +255,17 @@ class VidscanAddressFile : public testing::Test {
 
 // Scans of discs 3 and 1 keep each other's entries and disc 3's id 2 from an earlier, longer
 // scan; lines that are not entries do not survive; an image that cannot be opened, or a second
-// run, leaves the file as it is.
+// run, leaves the file as it is. The file is a link to one kept in a shared folder, which is
+// replaced and keeps its permissions; the link stays.
 TEST_F(VidscanAddressFile, MergesEachDiscIntoTheFile) {
   const std::string title = "[Karvelon Tidewater CD-ROM movie address information]\n";
-  test::write_file(dir / "kv9cdadr.ini", title + "[kv9disc3.img]\r\nid=2, address=0x00abc000, " +
-                                             "frame=0x12\r\njunk\nid=, address=0x1, frame=0x1\n");
+  fs::create_directory(dir / "shared");
+  const fs::path shared = dir / "shared" / "kv9cdadr.ini";
+  test::write_file(shared, title + "[kv9disc3.img]\r\nid=2, address=0x00abc000, " +
+                               "frame=0x12\r\njunk\nid=, address=0x1, frame=0x1\n");
+  fs::permissions(shared, fs::perms(0600));
+  fs::remove(dir / "kv9cdadr.ini");
+  fs::create_symlink("shared/kv9cdadr.ini", dir / "kv9cdadr.ini");
   const auto disc3 = test::back_to_back(3, {1, 11});
   test::write_disc(dir.path(), disc3, false);
   const test::PipedImage pipe(dir.path(), "kv9disc3.img");  // read from a pipe, as from the file
@@ -206,15 +274,22 @@ TEST_F(VidscanAddressFile, MergesEachDiscIntoTheFile) {
   EXPECT_EQ(r.output,
             "Now searching... kv9disc3.img\n\n Found! ID=0: 0x00004000, 0x1 frame\n Found! "
             "ID=1: 0x00009000, 0xB frame\nwrite kv9cdadr.ini file\n");
-  EXPECT_EQ(run_tool(dir.path(), "vidscan", {"./kv9disc1.img", "ignored"}).status, 0);
+  const auto ignoring = run_tool(dir.path(), "vidscan", {"./kv9disc1.img", "kv9disc2.img"});
+  EXPECT_EQ(ignoring.status, 0);
+  EXPECT_EQ(ignoring.errors, "vidscan: arguments after the image are ignored: 'kv9disc2.img'\n");
   std::string merged = test::address_file_for({test::back_to_back(1, {2}), disc3});
   merged.insert(merged.find("[kv9disc4"), "id=2, address=0x00ABC000, frame=0x0012\n");
-  EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), merged);
+  EXPECT_EQ(read_file(shared), merged);
+  EXPECT_TRUE(fs::is_symlink(dir / "kv9cdadr.ini"));
+  EXPECT_EQ(fs::status(shared).permissions(), fs::perms(0600));
   EXPECT_EQ(run_tool(dir.path(), "vidscan", {"kv9disc1.img"}).status, 0);
   const auto missing = run_tool(dir.path(), "vidscan", {"kv9disc2.img"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.output, "cannot open file kv9disc2.img\nwrite kv9cdadr.ini file\n");
-  EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), merged);
+  EXPECT_EQ(read_file(shared), merged);
+  // A new file gets the usual permissions.
+  fs::remove(dir / "kv9cdadr.ini");
+  EXPECT_EQ(run_tool(dir.path(), "vidscan", {"kv9disc1.img"}).status, 0);
   EXPECT_TRUE((fs::status(dir / "kv9cdadr.ini").permissions() & fs::perms::others_read) ==
               fs::perms::others_read);
 }
@@ -232,28 +307,65 @@ TEST_F(VidscanAddressFile, FailedWritesKeepTheOldFile) {
   EXPECT_EQ(run_tool(dir.path(), "vidscan", {"kv9disc1.img"}).status, 0);
   EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), test::address_file_for(test::back_to_back(1, {2})));
   // A folder the user may not write, then a file the user may not read.
-  const auto r = run_unprivileged(dir.path(), "vidscan", {"kv9disc1.img"});
+  const auto r = run_unprivileged(dir.path(), "vidscan kv9disc1.img");
   if (!r) GTEST_SKIP() << "no unprivileged user to run as";
   EXPECT_EQ(r->status, 1);
   EXPECT_NE(r->output.find("\ncannot open file kv9cdadr.ini\n"), std::string::npos);
   fs::permissions(dir / "kv9cdadr.ini", fs::perms::none);
-  const auto unreadable = run_unprivileged(dir.path(), "vidscan", {"kv9disc1.img"});
+  const auto unreadable = run_unprivileged(dir.path(), "vidscan kv9disc1.img");
   EXPECT_EQ(unreadable->output, "cannot read file kv9cdadr.ini\n");
   EXPECT_EQ(unreadable->status, 1);
 }
 
-// Four scans in one folder at once end with every disc's entries, round after round.
+// Four scans in one folder at once end with every disc's entries, round after round; also in a
+// folder its user may write but not read, where they lock a lock file instead of the folder.
 TEST_F(VidscanAddressFile, ConcurrentScansKeepEveryDisc) {
   std::vector<builder::DiscLayout> discs;
   for (int d = 1; d <= 4; ++d) {
     discs.push_back(test::back_to_back(d, {uint32_t(d), 2}));
     test::write_disc(dir.path(), discs.back(), false);
   }
+  const std::string scans = "for d in 1 2 3 4; do vidscan kv9disc$d.img >/dev/null & done; wait";
   for (int round = 0; round < 5; ++round) {
     fs::remove(dir / "kv9cdadr.ini");
-    shell(dir.path(), "for d in 1 2 3 4; do vidscan kv9disc$d.img >/dev/null & done; wait");
+    shell(dir.path(), scans);
     EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), test::address_file_for(discs)) << round;
   }
+  fs::permissions(dir.path(), fs::perms(0333));
+  bool ran = true;
+  for (int round = 0; round < 5 && ran; ++round) {
+    fs::remove(dir / "kv9cdadr.ini");
+    ran = run_unprivileged(dir.path(), scans).has_value();
+    EXPECT_TRUE(!ran || read_file(dir / "kv9cdadr.ini") == test::address_file_for(discs)) << round;
+  }
+  fs::permissions(dir.path(), fs::perms(0755));
+  if (!ran) GTEST_SKIP() << "no unprivileged user to run as";
+  EXPECT_TRUE(fs::is_empty(dir / "kv9cdadr.ini.lock"));
+}
+
+// An image that ends inside a movie: the frames it holds are stored and the cut is said. A pipe
+// or a device that turns out to hold 4 GiB or more (here endless zeros) is refused as a file of
+// that size is, and nothing it showed is stored.
+TEST_F(VidscanAddressFile, ImagesCutShortOrEndless) {
+  auto layout = test::back_to_back(1, {20});
+  layout.cut_at_byte = builder::movie_address(layout.movies[0]) + 6 * kFrameBytes + 5000;
+  test::write_disc(dir.path(), layout, false);
+  const auto cut = run_tool(dir.path(), "vidscan", {"kv9disc1.img"});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(cut.output,
+            "Now searching... kv9disc1.img\n\n Found! ID=0: 0x00004000, 0x7 frame\nimage "
+            "kv9disc1.img ends before movie 100 ends\nwrite kv9cdadr.ini file\n");
+  const std::string stored = read_file(dir / "kv9cdadr.ini");
+  EXPECT_NE(stored.find("id=0, address=0x00004000, frame=0x0007\n"), std::string::npos);
+
+  fs::create_symlink("/dev/zero", dir / "kv9disc2.img");
+  const auto endless = run_tool(dir.path(), "vidscan", {"kv9disc2.img"});
+  EXPECT_EQ(endless.status, 1);
+  EXPECT_NE(endless.output.find(".0xFF000000\n"), std::string::npos);
+  EXPECT_TRUE(endless.output.ends_with(
+      "\nimage kv9disc2.img is 4 GiB or larger: its movie addresses do not fit the address "
+      "file\nwrite kv9cdadr.ini file\n"));
+  EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), stored);
 }
 
 // A movie of more frames than the file can keep (four hex digits) is announced but not stored,

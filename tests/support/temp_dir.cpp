@@ -51,6 +51,21 @@ RunResult run_tool(const fs::path& cwd, const std::string& tool,
   return run_program(cwd, (fs::path(KV9_BIN_DIR) / tool).string(), args);
 }
 
+int start_tool(const fs::path& cwd, const std::string& tool, const std::vector<std::string>& args,
+               const fs::path& console) {
+  const std::string program = (fs::path(KV9_BIN_DIR) / tool).string();
+  std::vector<std::string> all = {program};
+  all.insert(all.end(), args.begin(), args.end());
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  if (chdir(cwd.c_str()) != 0 || !freopen(console.c_str(), "w", stdout)) _exit(127);
+  execv(program.c_str(), argv.data());
+  _exit(127);
+}
+
 std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

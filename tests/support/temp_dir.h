@@ -33,6 +33,11 @@ RunResult run_program(const std::filesystem::path& cwd, const std::string& progr
 RunResult run_tool(const std::filesystem::path& cwd, const std::string& tool,
                    const std::vector<std::string>& args);
 
+// Starts one of the project's tools in `cwd` without waiting for it, its standard output into
+// the file `console`; returns its process id.
+int start_tool(const std::filesystem::path& cwd, const std::string& tool,
+               const std::vector<std::string>& args, const std::filesystem::path& console);
+
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 
