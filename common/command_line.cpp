@@ -27,10 +27,11 @@ void print_usage(const char* usage_line) {
   std::fflush(stdout);
 }
 
-bool handle_info_option(const char* arg, const ToolText& tool) {
+bool handle_info_option(const char* arg, const ToolText& tool, const char* more) {
   if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
     print_usage(tool.usage_line);
     std::printf("\n%s\n", tool.about);
+    if (more != nullptr) std::printf("%s\n", more);
     std::printf(
         "Exit status: 0 when everything asked for was done; 1 when the image, the address file\n"
         "or an output failed (each failure is named on the console); 2 when the arguments were\n"

@@ -22,9 +22,10 @@ void print_banner();
 // Prints the banner, then the tool's usage line (which ends with its own line feed).
 void print_usage(const char* usage_line);
 
-// Handles "-h" or "--help" (usage, what the tool does, exit statuses) and "--version" as the
-// first argument; returns true when it did, and the tool then ends with status 0.
-bool handle_info_option(const char* arg, const ToolText& tool);
+// Handles "-h" or "--help" (usage, what the tool does, `more` when given, exit statuses) and
+// "--version" as the first argument; returns true when it did, and the tool then ends with
+// status 0.
+bool handle_info_option(const char* arg, const ToolText& tool, const char* more = nullptr);
 
 // Refuses the command line: the usage text on standard output, and on standard error one line,
 // the tool's name and the reason (printf-style). The tool then ends with kExitUsage.

@@ -15,11 +15,14 @@ namespace {
 inline constexpr int kMaxWorkers = 64;
 inline constexpr int kTurnsAheadPerWorker = 2;  // movies converted ahead of the head, per worker
 inline constexpr const char* kWorkersVariable = "KV9_JOBS";
+inline constexpr const char* kWorkersHelp =
+    "The movies of a range are converted side by side, one worker for every processor the tool\n"
+    "may use; KV9_JOBS=N in the environment sets the number of workers (KV9_JOBS=1: one movie\n"
+    "after another). The files and the console are the same either way.";
 
 // Workers to convert the range side by side: KV9_JOBS when it holds a number from 1 on, else the
 // processors the process may use; never more than the range has movies.
 int plan_workers(const MovieRange& range) {
-  if (range.first_id >= 0) return 1;  // one worker until the side-by-side run is measured
   int workers = usable_processors();
   if (const char* asked = std::getenv(kWorkersVariable); asked != nullptr) {
     char* end = nullptr;
@@ -207,7 +210,7 @@ int prepare_extractor_run(ExtractorRun& run, const ToolText& tool, int argc, cha
     refuse_arguments(tool, "no disc image given");
     return kExitUsage;
   }
-  if (handle_info_option(argv[1], tool)) return kExitOk;
+  if (handle_info_option(argv[1], tool, kWorkersHelp)) return kExitOk;
   install_interrupt_cleanup();
 
   set_builtin_tables(run.tables);

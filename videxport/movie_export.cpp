@@ -28,7 +28,9 @@ inline constexpr AVRational kSoundTimeBase = {1, static_cast<int>(kSourceSampleR
 // picture a key frame, so editors can cut anywhere.
 inline constexpr int kFfv1Version = 3;
 inline constexpr int kFfv1Slices = 4;
-inline constexpr int kEncoderThreads = 2;
+// FFV1's own slice threads: a run with one worker gives the encoder two; movie workers side by
+// side already keep the processors busy, and give each encoder one.
+inline constexpr int kLoneWorkerEncoderThreads = 2;
 inline constexpr int kMuxIoBufferBytes = 1 << 16;
 
 // Pixel formats that name a colour range, and the format with the same bytes that encoders
@@ -55,7 +57,7 @@ bool encoder_takes(const AVCodec* codec, AVPixelFormat format) {
 // The picture encoder for the decoder's pictures as they are: same size, same bytes. FFV1
 // gives each picture's packet as soon as it has the picture (it holds back only two-pass
 // statistics, not asked for here), so it is never drained and serves every movie of the run.
-bool open_picture_encoder(MovieExportState& s) {
+bool open_picture_encoder(MovieExportState& s, int workers) {
   const AVCodecContext* d = s.decoder.codec;
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_FFV1);
   if (codec == nullptr) return false;
@@ -82,7 +84,7 @@ bool open_picture_encoder(MovieExportState& s) {
   e->framerate = kFrameRate;
   e->level = kFfv1Version;
   e->gop_size = 1;
-  e->thread_count = kEncoderThreads;
+  e->thread_count = workers > 1 ? 1 : kLoneWorkerEncoderThreads;
   e->thread_type = FF_THREAD_SLICE;
   e->slices = kFfv1Slices;
   e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -225,9 +227,10 @@ bool export_frame(MovieExportState& s, const SourceFrame& frame, uint32_t k, uin
 
 }  // namespace
 
-void start_export_run(MovieExportState& s, const ExtractorRun&) {
+void start_export_run(MovieExportState& s, const ExtractorRun& run) {
   av_log_set_level(AV_LOG_FATAL);  // a damaged picture is not reported line by line
-  s.ready = open_picture_decoder(s.decoder) && open_picture_encoder(s) && allocate_frames(s);
+  s.ready = open_picture_decoder(s.decoder) && open_picture_encoder(s, run.workers) &&
+            allocate_frames(s);
   // The workers' states are started one after another, before any movie: said once.
   static bool said = false;
   if (!s.ready && !said) std::printf("cannot open FFmpeg's picture decoder and encoders\n");

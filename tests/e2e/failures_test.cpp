@@ -110,6 +110,7 @@ TEST(Refusals, HelpAndVersion) {
     EXPECT_NE(help.output.find(std::string("USAGE:") + tool), std::string::npos);
     EXPECT_NE(help.output.find("kv9cdadr.ini"), std::string::npos) << tool;
     EXPECT_NE(help.output.find("Exit status: 0 "), std::string::npos) << tool;
+    EXPECT_EQ(help.output.find("KV9_JOBS=N") != std::string::npos, tool != std::string("vidscan"));
     EXPECT_EQ(run_tool(dir.path(), tool, {"--version"}).output.rfind("kv9tools ", 0), 0u);
   }
   EXPECT_TRUE(fs::is_empty(dir.path()));
@@ -148,19 +149,39 @@ class EveryExtractor : public testing::TestWithParam<const char*> {
 // sectors on in the address file, the image ending inside the fifth, the sixth wholly past its
 // end. Each is reported; the third is written whole and the fourth is read from where the third
 // ended, each as a run over the whole image gives it; the fifth keeps its length, the frames past
-// the end 0xFF (videxport: pictures that do not decode, said), and the sixth gets no file. Run
-// again over those files, the cut fifth never replaces the earlier one.
+// the end 0xFF (videxport: pictures that do not decode, said), and the sixth gets no file. Five
+// workers (more than the machine has cores) leave every file and the whole console as one does.
+// Run again over those files, the cut fifth never replaces the earlier one.
 TEST_P(EveryExtractor, FailuresOfOneMovieLeaveTheOthersWhole) {
-  test::TempDir dir, clean;
+  test::TempDir dir, parallel, clean;
   auto layout = test::back_to_back(3, {2, 3, 2, 2, 3, 2});
   test::write_disc(clean.path(), layout);
   layout.cut_at_byte = builder::movie_address(layout.movies[4]) + kFrameBytes + 100;
-  test::write_disc(dir.path(), layout);
-  layout.movies[3].start_sector += 10;
-  test::write_file(dir / "kv9cdadr.ini", test::address_file_for(layout));
-  fs::create_symlink("/dev/full", dir / output("300"));
-  fs::create_directory(dir / output("301"));
-  const auto r = run_tool(dir.path(), GetParam(), {"kv9disc3.img", "0-5"});
+  auto moved = layout;
+  moved.movies[3].start_sector += 10;
+  const auto run_in = [&](const fs::path& d, const char* workers) {
+    test::write_disc(d, layout);
+    test::write_file(d / "kv9cdadr.ini", test::address_file_for(moved));
+    fs::create_symlink("/dev/full", d / output("300"));
+    fs::create_directory(d / output("301"));
+    ::setenv("KV9_JOBS", workers, 1);
+    const auto r = run_tool(d, GetParam(), {"kv9disc3.img", "0-5"});
+    ::unsetenv("KV9_JOBS");
+    return r;
+  };
+  const auto r = run_in(dir.path(), "1");
+  const auto side_by_side = run_in(parallel.path(), "5");
+  EXPECT_EQ(side_by_side.status, r.status);
+  EXPECT_EQ(side_by_side.output, r.output);
+  for (const auto& file : fs::directory_iterator(dir.path())) {
+    const fs::path name = file.path().filename();
+    if (file.is_regular_file()) {
+      EXPECT_TRUE(read_file(parallel / name) == read_file(file)) << name;
+    }
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(parallel.path()), {}),
+            std::distance(fs::directory_iterator(dir.path()), {}));
+
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.output.find("\ncannot write file " + output("300") + "\ncannot open file " +
                           output("301") + "\nopen file \"" + output("302")),
