@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -57,8 +58,12 @@ bool not_back_to_back(const ExtractorRun& run, int32_t id, char (&line)[256]) {
   return true;
 }
 
-void print_now(const char* format, const char* a, const char* b = "") {
-  std::printf(format, a, b);
+// A line of the run's own, when no movie's console is printing.
+[[gnu::format(printf, 1, 2)]] void say(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
   std::fflush(stdout);
 }
 
@@ -85,7 +90,7 @@ struct Turns {
 };
 
 void report_read_error(const ExtractorRun& run, Turns& t) {
-  if (!t.read_error_reported) print_now("cannot read file %s\n", run.image_path);
+  if (!t.read_error_reported) say("cannot read file %s\n", run.image_path);
   t.read_error_reported = true;
   t.status = kExitFailure;
 }
@@ -104,15 +109,14 @@ void end_movie_turn(const ExtractorRun& run, Turns& t, MovieOutcome& o) {
     if (gone) {
       // Its console was muted at its turn: everything it says is said here.
       char line[256];
-      if (not_back_to_back(run, o.id, line)) print_now("%s", line);
+      if (not_back_to_back(run, o.id, line)) say("%s", line);
       report_read_error(run, t);
     } else if (o.read_failed) {
       t.read_error_met = true;
       report_read_error(run, t);
     }
-    std::printf("image %s ends before movie %d%02d starts: no file written\n", run.image_path,
-                run.disc, o.id);
-    std::fflush(stdout);
+    say("image %s ends before movie %d%02d starts: no file written\n", run.image_path, run.disc,
+        o.id);
     t.status = kExitFailure;
     return;
   }
@@ -127,7 +131,7 @@ void end_movie_turn(const ExtractorRun& run, Turns& t, MovieOutcome& o) {
   if (written && !keep_earlier) written = commit_pending_file(o.output);
   if (!written || keep_earlier) discard_pending_file(o.output);
   if (!written) {
-    print_now("cannot write file %s\n", o.name.data());
+    say("cannot write file %s\n", o.name.data());
     t.status = kExitFailure;
   }
   if (!o.image_ended) return;
@@ -136,13 +140,12 @@ void end_movie_turn(const ExtractorRun& run, Turns& t, MovieOutcome& o) {
     t.read_error_met = true;
     report_read_error(run, t);
   } else if (!keep_earlier) {
-    std::printf("image %s ends before movie %d%02d ends\n", run.image_path, run.disc, o.id);
+    say("image %s ends before movie %d%02d ends\n", run.image_path, run.disc, o.id);
   }
   if (keep_earlier) {
-    std::printf("image %s ends before movie %d%02d ends: the earlier %s is kept\n", run.image_path,
-                run.disc, o.id, o.name.data());
+    say("image %s ends before movie %d%02d ends: the earlier %s is kept\n", run.image_path,
+        run.disc, o.id, o.name.data());
   }
-  std::fflush(stdout);
 }
 
 // One movie on a worker: positioned where the range has it, then converted by the tool.

@@ -151,7 +151,8 @@ class EveryExtractor : public testing::TestWithParam<const char*> {
 // ended, each as a run over the whole image gives it; the fifth keeps its length, the frames past
 // the end 0xFF (videxport: pictures that do not decode, said), and the sixth gets no file. Five
 // workers (more than the machine has cores) leave every file and the whole console as one does.
-// Run again over those files, the cut fifth never replaces the earlier one.
+// The third's name is a link to a file kept elsewhere. Run again over those files, the cut fifth
+// never replaces the earlier one.
 TEST_P(EveryExtractor, FailuresOfOneMovieLeaveTheOthersWhole) {
   test::TempDir dir, parallel, clean;
   auto layout = test::back_to_back(3, {2, 3, 2, 2, 3, 2});
@@ -164,6 +165,10 @@ TEST_P(EveryExtractor, FailuresOfOneMovieLeaveTheOthersWhole) {
     test::write_file(d / "kv9cdadr.ini", test::address_file_for(moved));
     fs::create_symlink("/dev/full", d / output("300"));
     fs::create_directory(d / output("301"));
+    fs::create_directory(d / "kept");
+    test::write_file(d / "kept" / output("302"), "earlier");
+    fs::permissions(d / "kept" / output("302"), fs::perms(0600));
+    fs::create_symlink("kept/" + output("302"), d / output("302"));
     ::setenv("KV9_JOBS", workers, 1);
     const auto r = run_tool(d, GetParam(), {"kv9disc3.img", "0-5"});
     ::unsetenv("KV9_JOBS");
@@ -206,6 +211,13 @@ TEST_P(EveryExtractor, FailuresOfOneMovieLeaveTheOthersWhole) {
   for (const char* id : {"302", "303"}) {
     EXPECT_TRUE(read_file(dir / output(id)) == read_file(clean / output(id))) << id;
   }
+  // A link is written through, the file it names keeps its permissions; a new file gets the
+  // usual ones.
+  EXPECT_TRUE(fs::is_symlink(dir / output("302")));
+  EXPECT_EQ(fs::status(dir / output("302")).permissions(), fs::perms(0600));
+  const mode_t umask = ::umask(0);
+  ::umask(umask);
+  EXPECT_EQ(fs::status(dir / output("303")).permissions(), fs::perms(0666 & ~umask));
   const std::string cut = read_file(dir / output("304"));
   if (std::string(GetParam()) != "videxport") {
     EXPECT_EQ(cut.size(), fs::file_size(clean / output("304")));
