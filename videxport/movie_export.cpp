@@ -229,8 +229,8 @@ bool export_frame(MovieExportState& s, const SourceFrame& frame, uint32_t k, uin
 
 void start_export_run(MovieExportState& s, const ExtractorRun& run) {
   av_log_set_level(AV_LOG_FATAL);  // a damaged picture is not reported line by line
-  s.ready = open_picture_decoder(s.decoder) && open_picture_encoder(s, run.workers) &&
-            allocate_frames(s);
+  s.ready =
+      open_picture_decoder(s.decoder) && open_picture_encoder(s, run.workers) && allocate_frames(s);
   // The workers' states are started one after another, before any movie: said once.
   static bool said = false;
   if (!s.ready && !said) std::printf("cannot open FFmpeg's picture decoder and encoders\n");
