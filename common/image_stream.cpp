@@ -47,22 +47,23 @@ bool refill(ImageStream& s) {
 
 void start_image_stream(ImageStream& s, const ImageFile& file) {
   s.file = &file;
-  s.grid = s.block_at = 0;
+  s.block_at = 0;
   s.limit = UINT64_MAX;
   s.pos = s.len = 0;
   s.no_more_data = s.ended = s.read_failed = s.beyond_limit = false;
 }
 
 void position_image(ImageStream& s, uint64_t grid, uint64_t offset) {
-  if (s.file->seekable) {
-    s.grid = grid;
+  if (!s.file->seekable) {
+    skip_image(s, offset - (s.block_at + s.pos));
+  } else if (s.len > 0 && offset >= s.block_at && offset - s.block_at <= s.len) {
+    s.pos = static_cast<std::size_t>(offset - s.block_at);
+  } else {
     s.block_at =
         offset < grid ? offset : grid + (offset - grid) / kImageBlockBytes * kImageBlockBytes;
     s.pos = s.len = 0;
     s.no_more_data = s.read_failed = false;
     skip_image(s, offset - s.block_at);
-  } else {
-    skip_image(s, offset - (s.block_at + s.pos));
   }
   s.ended = false;
 }

@@ -22,7 +22,6 @@ inline constexpr uint8_t kPastEndByte = 0xFF;  // what a read beyond the end yie
 
 struct ImageStream {
   const ImageFile* file = nullptr;
-  uint64_t grid = 0;            // a seekable image's blocks start at grid + k x 1 MiB
   uint64_t block_at = 0;        // image offset of block[0]
   uint64_t limit = UINT64_MAX;  // bytes of the image taken at most
   std::size_t pos = 0;          // next unread byte in block
@@ -38,8 +37,9 @@ struct ImageStream {
 void start_image_stream(ImageStream& s, const ImageFile& file);
 
 // Positions the stream at a byte offset from the start of the image, on the block grid that
-// starts at `grid` (where the run's first movie starts). A stream that cannot seek reads forward
-// to it from where it stands. Meeting the end here is left for the next read to find.
+// starts at `grid` (where the run's first movie starts); an offset within the block at hand is
+// read from it. A stream that cannot seek reads forward to the offset from where it stands.
+// Meeting the end here is left for the next read to find.
 void position_image(ImageStream& s, uint64_t grid, uint64_t offset);
 
 // Reads n bytes into dst; bytes beyond the end are 0xFF.
