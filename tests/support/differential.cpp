@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "support/reference_scan.h"
 #include "vidconv/xa_encoder.h"
@@ -14,18 +13,19 @@
 namespace kv9::test {
 
 std::string console_of(const std::function<void()>& f) {
+  // One file for every capture: each writes from its start and reads back what it wrote.
+  static const int capture = ::fileno(std::tmpfile());
   std::fflush(stdout);
-  std::FILE* capture = std::tmpfile();
+  ::lseek(capture, 0, SEEK_SET);
   const int saved = ::dup(STDOUT_FILENO);
-  ::dup2(::fileno(capture), STDOUT_FILENO);
+  ::dup2(capture, STDOUT_FILENO);
   f();
   std::fflush(stdout);
   ::dup2(saved, STDOUT_FILENO);
   ::close(saved);
-  std::string out(static_cast<std::size_t>(std::ftell(capture)), '\0');
-  std::rewind(capture);
-  out.resize(std::fread(out.data(), 1, out.size(), capture));
-  std::fclose(capture);
+  std::string out(static_cast<std::size_t>(::lseek(capture, 0, SEEK_CUR)), '\0');
+  const ssize_t got = ::pread(capture, out.data(), out.size(), 0);
+  out.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   return out;
 }
 
@@ -33,9 +33,9 @@ std::string scan_differs(const char* path, int disc, bool builtin_tables) {
   static MovieTables fast, plain;
   builtin_tables ? set_builtin_tables(fast) : clear_tables(fast);
   plain = fast;
-  auto image = std::make_unique<ImageStream>();
+  static ImageStream image;  // its megabyte block allocated once
   ScanState state;
-  const std::string got = console_of([&] { scan_image(state, fast, disc, path, *image); });
+  const std::string got = console_of([&] { scan_image(state, fast, disc, path, image); });
   const std::string want = reference_scan(path, plain, disc);
   if (got != want) return "console:\n  scan: " + got + "\n  reference: " + want;
   return std::memcmp(&fast, &plain, sizeof fast) == 0 ? "" : "the tables differ";
