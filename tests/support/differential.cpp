@@ -42,7 +42,7 @@ std::string scan_differs(const char* path, int disc, bool builtin_tables) {
 }
 
 std::string sector_differs(const RefStereo& decoder, const RefStereo& encoder,
-                           const uint8_t* region) {
+                           const uint8_t* region, std::size_t groups) {
   static AudioCodecState fast;
   for (int c = 0; c < 2; ++c) {
     fast.decoder.channel[c] = {decoder.channel[c].prev1, decoder.channel[c].prev2};
@@ -52,8 +52,16 @@ std::string sector_differs(const RefStereo& decoder, const RefStereo& encoder,
   std::memcpy(got.data(), region, kRegionBytes);
   std::memcpy(want.data(), region, kRegionBytes);
   RefStereo plain_decoder = decoder, plain_encoder = encoder;
-  encode_sector_audio(fast, got.data());
-  ref_encode_sector(plain_decoder, plain_encoder, want.data());
+  if (groups == kSoundGroupsPerSector) {
+    encode_sector_audio(fast, got.data());
+  } else {
+    resample_sector(fast.decoder, got.data(), fast.buffers);
+    for (std::size_t s = 0; s < groups; ++s) {
+      encode_sound_group(fast.encoder, fast.buffers.pcm37 + 2 * kPairsPerSoundGroup * s,
+                         got.data() + kSoundGroupBytes * s);
+    }
+  }
+  ref_encode_sector(plain_decoder, plain_encoder, want.data(), static_cast<int>(groups));
   for (std::size_t i = 0; i < kRegionBytes; ++i) {
     if (got[i] != want[i]) return "the encoded sector differs at byte " + std::to_string(i);
   }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "common/layout.h"
 #include "support/reference_codec.h"
 
 namespace kv9::test {
@@ -19,8 +20,9 @@ std::string console_of(const std::function<void()>& f);
 std::string scan_differs(const char* path, int disc, bool builtin_tables = false);
 
 // One audio sector's 2688-byte region from the given decoder and encoder histories: its block
-// pairs decoded, resampled and encoded in place, and the histories left.
+// pairs decoded, resampled and encoded in place (all 18 sound groups as vidconv encodes a
+// sector, or only the first `groups`), and the histories left.
 std::string sector_differs(const RefStereo& decoder, const RefStereo& encoder,
-                           const uint8_t* region);
+                           const uint8_t* region, std::size_t groups = kSoundGroupsPerSector);
 
 }  // namespace kv9::test
