@@ -1,5 +1,6 @@
 #include "support/temp_dir.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace kv9::test {
 
@@ -60,6 +62,17 @@ std::string read_file(const fs::path& path) {
 
 void write_file(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void write_sparse_file(const fs::path& path, uint64_t size,
+                       const std::vector<std::pair<uint64_t, std::string>>& pieces) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  bool ok = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+  for (const auto& [at, bytes] : pieces) {
+    ok = ok && ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)) ==
+                   static_cast<ssize_t>(bytes.size());
+  }
+  if (fd < 0 || ::close(fd) != 0 || !ok) throw std::runtime_error("cannot write " + path.string());
 }
 
 bool have_program(const std::string& name) {
