@@ -96,6 +96,15 @@ INSTANTIATE_TEST_SUITE_P(EveryTool, Refusals, testing::Values(
     [](const auto& i) { return std::string(i.param.name); });
 // clang-format on
 
+// Every extractor without arguments, as vidscan above.
+INSTANTIATE_TEST_SUITE_P(NoArguments, Refusals, testing::ValuesIn([] {
+                           std::vector<Refusal> rows;
+                           for (const char* tool : test::extractors())
+                             rows.push_back({tool, tool, {}, 2, "usage", "no disc image given"});
+                           return rows;
+                         }()),
+                         [](const auto& i) { return std::string(i.param.name); });
+
 // --help says what the tool does, which files it reads and writes, and its exit statuses.
 TEST(Refusals, HelpAndVersion) {
   test::TempDir dir;
