@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "support/differential.h"
 #include "support/movie_files.h"
 
 namespace kv9 {
@@ -270,12 +271,9 @@ TEST_F(VidscanAddressFile, ConcurrentScansKeepEveryDisc) {
 // rewritten as it was. Both images are sparse: only the headers the scan reads are written.
 TEST_F(VidscanAddressFile, MoviesAndImagesTooLargeForTheFile) {
   const uint64_t second = uint64_t{0x10000} * kFrameBytes, end = second + 0xFFFF * kFrameBytes;
-  std::vector<std::pair<uint64_t, std::string>> headers;
-  for (const uint64_t start : {uint64_t{0}, second}) {
-    headers.push_back({start, std::string("SMN\1\0\t\0\0", 8)});
-    headers.push_back({start + 2048, std::string("SMR\1\1\t\0\0", 8)});
-    headers.push_back({start + 4096, std::string("SMJ\1\2\t\0\0", 8)});
-  }
+  std::string first(4104, '\0');  // the headers a first frame is checked by
+  test::put_frame_headers(first, 0, 3);
+  std::vector<std::pair<uint64_t, std::string>> headers = {{0, first}, {second, first}};
   for (uint64_t at = kFrameBytes; at < end; at += kFrameBytes) {
     if (at != second) headers.push_back({at, std::string("SMN\1\0\t\1\0", 8)});
   }

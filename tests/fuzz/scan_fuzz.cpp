@@ -13,34 +13,23 @@
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  using kv9::test::put_frame_headers;
   FuzzedDataProvider in(data, size);
   const uint8_t mode = in.ConsumeIntegral<uint8_t>();
   const bool at_block_edge = (mode & 0xF8) == 0xF8;
   const std::size_t origin = at_block_edge ? 0x100000 - 0x8000 : 0;
   static std::string img;  // kept from input to input: no allocation of a megabyte each time
   img.assign(origin + in.ConsumeIntegral<uint16_t>(), char(in.ConsumeIntegral<uint8_t>()));
-  // The first `sectors` headers (SMN, SMR, SMJ; bytes 6-7 zero in a movie's first frame, and in
-  // every frame if `all_first`) of `frames` frames from `at` on, as far as the image reaches;
-  // byte `miss_at` (if below 8) of each changed to `miss`.
-  const auto lay = [](std::size_t at, int frames, int sectors, bool all_first, int miss_at,
-                      char miss) {
-    for (int f = 0; f < frames; ++f) {
-      for (int s = 0; s < sectors; ++s) {
-        std::string h = std::string("SM") + "NRJ"[s] + '\1' + char(s) + '\t' +
-                        char(f > 0 && !all_first ? f : 0) + '\0';
-        if (miss_at < 8) h[miss_at] = miss;
-        const std::size_t p = at + f * 20480 + s * 2048;
-        if (p < img.size()) img.replace(p, 8, h, 0, img.size() - p);
-      }
-    }
-  };
-  if (at_block_edge) lay(0, 49, 3, false, 8, 0);
+  for (int f = 0; at_block_edge && f < 49; ++f) put_frame_headers(img, f * 20480u, 3, uint8_t(f));
   while (in.remaining_bytes() > 0) {
     const uint8_t kind = in.ConsumeIntegral<uint8_t>(), extra = in.ConsumeIntegral<uint8_t>();
     std::size_t at = origin + in.ConsumeIntegralInRange<std::size_t>(0, img.size() - origin);
     if ((kind & 0x80) == 0) at -= at % 512;
-    lay(at, 1 + (kind & 7), (kind & 0x40) != 0 ? 1 + extra % 3 : 3, (kind & 0x20) != 0,
-        (kind & 0x18) == 0x18 ? extra % 8 : 8, char(extra));
+    for (int f = 0; f <= (kind & 7); ++f) {  // bytes 6-7 of later frames 0 or the frame's index
+      put_frame_headers(img, at + f * 20480u, (kind & 0x40) != 0 ? 1 + extra % 3 : 3,
+                        (kind & 0x20) != 0 ? 0 : uint8_t(f), (kind & 0x18) == 0x18 ? extra % 8 : 8,
+                        char(extra));
+    }
   }
   const std::string path = kv9::fuzz::memory_file(img.data(), img.size());
   const std::string differs = kv9::test::scan_differs(path.c_str(), 1 + (mode & 3), mode & 4);
