@@ -150,9 +150,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Extractor, FindsAMovieByTheBuiltinTables) {
   test::TempDir dir;
   const auto layout = test::back_to_back(1, {15}, 0);
-  const std::vector<uint8_t> image = builder::build_image(layout);
-  const std::string movie(image.begin(), image.begin() + 15 * kFrameBytes);
-  test::write_sparse_file(dir / "kv9disc1.img", 0x1AC08800 + movie.size(), {{0x1AC08800, movie}});
+  const std::vector<uint8_t> image = builder::build_image(layout);  // the movie, 2 sectors after
+  test::write_sparse_file(dir / "kv9disc1.img", 0x1AC08800 + image.size(),
+                          {{0x1AC08800, std::string(image.begin(), image.end())}});
   ASSERT_EQ(run_tool(dir.path(), "vidcopy", {"kv9disc1.img", "13"}).status, 0);
   EXPECT_TRUE(read_file(dir / "kv9_113.str") == video_only_stream(layout, 0));
 }

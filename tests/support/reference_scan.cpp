@@ -24,10 +24,9 @@ std::string reference_scan(const char* path, MovieTables& tables, int disc) {
   // this function's own.)
   auto read_byte = [&] { window[counter++ % 8] = static_cast<uint8_t>(getc_unlocked(f)); };
   auto window_is = [&](const uint8_t* header, uint32_t n) {
-    for (uint32_t i = 0; i < n; ++i) {
-      if (window[(counter + i) % 8] != header[i]) return false;
-    }
-    return true;
+    uint32_t i = 0;
+    while (i < n && window[(counter + i) % 8] == header[i]) ++i;
+    return i == n;
   };
   auto skip = [&](uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) getc_unlocked(f);

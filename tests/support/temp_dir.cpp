@@ -1,6 +1,5 @@
 #include "support/temp_dir.h"
 
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,7 +7,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 namespace kv9::test {
 
@@ -66,13 +64,10 @@ void write_file(const fs::path& path, const std::string& bytes) {
 
 void write_sparse_file(const fs::path& path, uint64_t size,
                        const std::vector<std::pair<uint64_t, std::string>>& pieces) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  bool ok = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(size)) == 0;
-  for (const auto& [at, bytes] : pieces) {
-    ok = ok && ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)) ==
-                   static_cast<ssize_t>(bytes.size());
-  }
-  if (fd < 0 || ::close(fd) != 0 || !ok) throw std::runtime_error("cannot write " + path.string());
+  write_file(path, "");
+  fs::resize_file(path, size);
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  for (const auto& [at, bytes] : pieces) f.seekp(std::streamoff(at)) << bytes;
 }
 
 bool have_program(const std::string& name) {
