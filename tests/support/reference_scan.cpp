@@ -12,7 +12,8 @@ std::string reference_scan(const char* path, MovieTables& tables, int disc) {
                 kSmj[8] = {'S', 'M', 'J', 1, 2, 9, 0, 0};
   std::FILE* f = std::fopen(path, "rb");
   if (f == nullptr) return "cannot open file " + std::string(path) + "\n";
-  std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
+  static char buffer[1 << 16];  // a larger buffer than the stream's own: fewer reads
+  std::setvbuf(f, buffer, _IOFBF, sizeof buffer);
   std::string out = "Now searching... " + std::string(path) + "\n";
   char text[128];
   // The window: the last 8 bytes read, image byte p kept at window[p % 8], so that sliding it
@@ -55,7 +56,8 @@ std::string reference_scan(const char* path, MovieTables& tables, int disc) {
     if (state == kSearch) {  // slide the window one byte on
       read_byte();
       state = window_is(kSmn, 8) ? kFirst : kProgress;
-    } else if (state == kProgress) {
+    }
+    if (state == kProgress) {  // straight on, without another turn of the loop
       if (counter % 0x80000 == 0) out += ".";
       if (counter % 0x1000000 == 0) {
         std::snprintf(text, sizeof text, "0x%08X\n", counter);
