@@ -150,6 +150,18 @@ INSTANTIATE_TEST_SUITE_P(
                     Tool{"vidconv", "kv9x%d.str", interleaved_stream, "done. (17 frame)"}),
     [](const auto& i) { return std::string(i.param.name); });
 
+// Without an address file the extractors find a movie through the tables they carry: disc 1's
+// movie 13, the shortest, at 0x1AC08800 in a sparse image.
+TEST(Extractor, FindsAMovieByTheBuiltinTables) {
+  test::TempDir dir;
+  const auto layout = test::back_to_back(1, {15}, 0);
+  const std::vector<uint8_t> image = builder::build_image(layout);  // the movie, 2 sectors after
+  test::write_sparse_file(dir / "kv9disc1.img", 0x1AC08800 + image.size(),
+                          {{0x1AC08800, std::string(image.begin(), image.end())}});
+  ASSERT_EQ(run_tool(dir.path(), "vidcopy", {"kv9disc1.img", "13"}).status, 0);
+  EXPECT_TRUE(read_file(dir / "kv9_113.str") == video_only_stream(layout, 0));
+}
+
 // What a shell command in the file's folder prints, $1 standing for the file.
 std::string of(const fs::path& file, const std::string& command) {
   return test::run_program(file.parent_path(), "sh", {"-c", command, "sh", file.string()}).output;

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "support/differential.h"
 #include "support/movie_files.h"
 
 namespace kv9 {
@@ -100,6 +101,15 @@ INSTANTIATE_TEST_SUITE_P(EveryTool, Refusals, testing::Values(
             "cannot open file kv9disc1.img\n", "arguments after the range are ignored: '2' '5-6'"}),
     [](const auto& i) { return std::string(i.param.name); });
 // clang-format on
+
+// Every extractor without arguments, as vidscan above.
+INSTANTIATE_TEST_SUITE_P(NoArguments, Refusals, testing::ValuesIn([] {
+                           std::vector<Refusal> rows;
+                           for (const char* tool : test::extractors())
+                             rows.push_back({tool, tool, {}, 2, "usage", "no disc image given"});
+                           return rows;
+                         }()),
+                         [](const auto& i) { return std::string(i.param.name); });
 
 // --help says what the tool does, which files it reads and writes, and its exit statuses.
 TEST(Refusals, HelpAndVersion) {
@@ -402,30 +412,29 @@ TEST_F(VidscanAddressFile, ImagesCutShortOrEndless) {
 }
 
 // A movie of more frames than the file can keep (four hex digits) is announced but not stored,
-// and the movie after it is; an image of 4 GiB or more is refused and the file rewritten as it
-// was. Both images are sparse: only the headers the scan reads are written.
+// and the movie of 65535 frames after it is; an image of 4 GiB or more is refused and the file
+// rewritten as it was. Both images are sparse: only the headers the scan reads are written.
 TEST_F(VidscanAddressFile, MoviesAndImagesTooLargeForTheFile) {
-  std::FILE* f = std::fopen((dir / "kv9disc4.img").c_str(), "wb");
-  const uint64_t second = uint64_t{0x10001} * kFrameBytes;
-  auto put = [&](uint64_t at, const char* header) { ::pwrite(fileno(f), header, 8, off_t(at)); };
-  for (const uint64_t start : {uint64_t{0}, second}) {
-    put(start, "SMN\1\0\t\0\0");
-    put(start + 2048, "SMR\1\1\t\0\0");
-    put(start + 4096, "SMJ\1\2\t\0\0");
+  const uint64_t second = uint64_t{0x10000} * kFrameBytes, end = second + 0xFFFF * kFrameBytes;
+  std::string first(4104, '\0');  // the headers a first frame is checked by
+  test::put_frame_headers(first, 0, 3);
+  std::vector<std::pair<uint64_t, std::string>> headers = {{0, first}, {second, first}};
+  for (uint64_t at = kFrameBytes; at < end; at += kFrameBytes) {
+    if (at != second) headers.push_back({at, std::string("SMN\1\0\t\1\0", 8)});
   }
-  for (uint32_t l = 1; l < 0x10001; ++l) put(uint64_t{l} * kFrameBytes, "SMN\1\0\t\1\0");
-  ASSERT_EQ(::ftruncate(fileno(f), off_t(second + kFrameBytes)), 0);
-  std::fclose(f);
+  test::write_sparse_file(dir / "kv9disc4.img", end, headers);
   fs::remove(dir / "kv9cdadr.ini");
   const auto r = run_tool(dir.path(), "vidscan", {"kv9disc4.img"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.output.rfind("file kv9cdadr.ini is not exist\nNow searching... kv9disc4.img\n", 0),
             0u);
-  EXPECT_NE(r.output.find("\n Found! ID=0: 0x00000000, 0x10001 frame (not stored: more than "
-                          "65535 frames)\n Found! ID=1: 0x50005000, 0x1 frame\n"),
+  EXPECT_NE(r.output.find("\n Found! ID=0: 0x00000000, 0x10000 frame (not stored: more than "
+                          "65535 frames)\n"),
             std::string::npos);
+  EXPECT_TRUE(
+      r.output.ends_with("* Found! ID=1: 0x50000000, 0xFFFF frame\nwrite kv9cdadr.ini file\n"));
   const std::string stored = test::address_file_for(test::back_to_back(4, {})) +
-                             "id=1, address=0x50005000, frame=0x0001\n";
+                             "id=1, address=0x50000000, frame=0xFFFF\n";
   EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), stored);
 
   fs::resize_file(dir / "kv9disc4.img", uint64_t{1} << 32);

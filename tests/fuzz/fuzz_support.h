@@ -1,11 +1,13 @@
-// Shared pieces of the fuzz targets: failing loudly on a broken invariant, and a private
-// temporary file.
+// Shared pieces of the fuzz targets: failing loudly on a broken invariant, and a file held in
+// memory.
 #pragma once
 
 #include <fuzzer/FuzzedDataProvider.h>
-#include <stdlib.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace kv9::fuzz {
@@ -17,14 +19,12 @@ inline void check(bool ok, const std::string& what) {
   std::abort();
 }
 
-// A file `name` in a directory of this process's own, holding `bytes`; returns its path.
-inline std::string write_temp_file(const char* name, const void* bytes, std::size_t n) {
-  static std::string dir = "/tmp/kv9fuzz.XXXXXX";
-  static const bool made = mkdtemp(dir.data()) != nullptr;
-  const std::string path = dir + "/" + name;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  check(made && f != nullptr && std::fwrite(bytes, 1, n, f) == n && std::fclose(f) == 0, path);
-  return path;
+// A file in memory holding `bytes`, the same one rewritten by every call; returns the path that
+// opens it, for code that reads its files by name.
+inline std::string memory_file(const void* bytes, std::size_t n) {
+  static const int fd = memfd_create("kv9fuzz", 0);
+  check(fd >= 0 && pwrite(fd, bytes, n, 0) == ssize_t(n) && ftruncate(fd, off_t(n)) == 0, "memfd");
+  return "/proc/self/fd/" + std::to_string(fd);
 }
 
 }  // namespace kv9::fuzz

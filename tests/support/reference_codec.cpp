@@ -65,7 +65,7 @@ void ref_encode_sound_group(RefStereo& encoder, const int16_t* pairs, uint8_t* g
   }
 }
 
-void ref_encode_sector(RefStereo& decoder, RefStereo& encoder, uint8_t* region) {
+void ref_encode_sector(RefStereo& decoder, RefStereo& encoder, uint8_t* region, int groups) {
   static int16_t in[2 * 2352], out[2 * 2016];
   for (int b = 0; b < 2 * 84; ++b)
     ref_decode_block(decoder.channel[b % 2], region + 16 * b, in + 56 * (b / 2), b % 2);
@@ -76,7 +76,7 @@ void ref_encode_sector(RefStereo& decoder, RefStereo& encoder, uint8_t* region) 
     out[j] = static_cast<int16_t>(
         clip((in[2 * (7 * g + k) + c] * (6 - k) + in[2 * (7 * g + k + 1) + c] * (k + 1)) / 7));
   }
-  for (int s = 0; s < 18; ++s) ref_encode_sound_group(encoder, out + 224 * s, region + 128 * s);
+  for (int s = 0; s < groups; ++s) ref_encode_sound_group(encoder, out + 224 * s, region + 128 * s);
 }
 
 }  // namespace kv9::test

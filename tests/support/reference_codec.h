@@ -27,7 +27,7 @@ void ref_decode_block(RefHistory& h, const uint8_t* block, int16_t* pairs, int c
 void ref_encode_sound_group(RefStereo& encoder, const int16_t* pairs, uint8_t* group);
 
 // Decodes a 2688-byte region of 84 block pairs, resamples it to 2016 pairs and encodes them in
-// place as the 18 sound groups of an audio sector.
-void ref_encode_sector(RefStereo& decoder, RefStereo& encoder, uint8_t* region);
+// place as the 18 sound groups of an audio sector, or as its first `groups` of them.
+void ref_encode_sector(RefStereo& decoder, RefStereo& encoder, uint8_t* region, int groups = 18);
 
 }  // namespace kv9::test

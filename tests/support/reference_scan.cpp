@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 namespace kv9::test {
 
@@ -13,20 +12,30 @@ std::string reference_scan(const char* path, MovieTables& tables, int disc) {
                 kSmj[8] = {'S', 'M', 'J', 1, 2, 9, 0, 0};
   std::FILE* f = std::fopen(path, "rb");
   if (f == nullptr) return "cannot open file " + std::string(path) + "\n";
+  static char buffer[1 << 16];  // a larger buffer than the stream's own: fewer reads
+  std::setvbuf(f, buffer, _IOFBF, sizeof buffer);
   std::string out = "Now searching... " + std::string(path) + "\n";
   char text[128];
+  // The window: the last 8 bytes read, image byte p kept at window[p % 8], so that sliding it
+  // on moves no byte. Its byte i is window[(counter + i) % 8].
   uint8_t window[8] = {};
   uint32_t counter = 0, start = 0, frames = 0;
   int32_t id = 0;
-  // getc at the end of the file gives EOF, which as a byte is 0xFF.
+  // getc at the end of the file gives EOF, which as a byte is 0xFF. (Unlocked: the stream is
+  // this function's own.)
+  auto read_byte = [&] { window[counter++ % 8] = static_cast<uint8_t>(getc_unlocked(f)); };
+  auto window_is = [&](const uint8_t* header, uint32_t n) {
+    uint32_t i = 0;
+    while (i < n && window[(counter + i) % 8] == header[i]) ++i;
+    return i == n;
+  };
   auto skip = [&](uint32_t n) {
-    for (uint32_t i = 0; i < n; ++i) std::getc(f);
+    for (uint32_t i = 0; i < n; ++i) getc_unlocked(f);
     counter += n;
   };
-  auto read_header_is = [&](const uint8_t* header, std::size_t n) {
-    for (uint8_t& b : window) b = static_cast<uint8_t>(std::getc(f));
-    counter += 8;
-    return std::memcmp(window, header, n) == 0;
+  auto read_header_is = [&](const uint8_t* header, uint32_t n) {
+    for (int i = 0; i < 8; ++i) read_byte();
+    return window_is(header, n);
   };
   auto record = [&] {
     std::snprintf(text, sizeof text, " Found! ID=%d: 0x%08X, 0x%X frame", id, start, frames);
@@ -45,15 +54,16 @@ std::string reference_scan(const char* path, MovieTables& tables, int disc) {
   enum { kSearch, kProgress, kFirst, kWalk, kEnd } state = kSearch;
   while (state != kEnd) {
     if (state == kSearch) {  // slide the window one byte on
-      std::memmove(window, window + 1, 7);
-      window[7] = static_cast<uint8_t>(std::getc(f));
-      counter += 1;
-      state = std::memcmp(window, kSmn, 8) == 0 ? kFirst : kProgress;
-    } else if (state == kProgress) {
+      read_byte();
+      state = window_is(kSmn, 8) ? kFirst : kProgress;
+    }
+    if (state == kProgress) {  // straight on, without another turn of the loop
       if (counter % 0x80000 == 0) out += ".";
-      std::snprintf(text, sizeof text, "0x%08X\n", counter);
-      if (counter % 0x1000000 == 0) out += text;
-      state = std::feof(f) ? kEnd : kSearch;
+      if (counter % 0x1000000 == 0) {
+        std::snprintf(text, sizeof text, "0x%08X\n", counter);
+        out += text;
+      }
+      state = feof_unlocked(f) ? kEnd : kSearch;
     } else if (state == kFirst) {  // the SMN header is in the window: SMR and SMJ must follow
       skip(2040);
       if (!read_header_is(kSmr, 8) || (skip(2040), !read_header_is(kSmj, 8))) {
@@ -70,7 +80,7 @@ std::string reference_scan(const char* path, MovieTables& tables, int disc) {
       std::snprintf(text, sizeof text, "%d%02d ends", disc, id);
       out += "\nimage " + std::string(path) + " ends before movie " + text;
       state = kEnd;
-    } else if (read_header_is(kSmn, 6) && std::memcmp(window, kSmn, 8) != 0) {
+    } else if (read_header_is(kSmn, 6) && !window_is(kSmn, 8)) {
       frames += 1;
       if (frames % 16 == 0) out += "*";
       if (frames % 512 == 0) out += "\n";
@@ -78,7 +88,7 @@ std::string reference_scan(const char* path, MovieTables& tables, int disc) {
     } else {
       record();
       id += 1;
-      state = std::memcmp(window, kSmn, 8) == 0 ? kFirst : kSearch;
+      state = window_is(kSmn, 8) ? kFirst : kSearch;
     }
   }
   std::fclose(f);

@@ -77,6 +77,14 @@ void write_file(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+void write_sparse_file(const fs::path& path, uint64_t size,
+                       const std::vector<std::pair<uint64_t, std::string>>& pieces) {
+  write_file(path, "");
+  fs::resize_file(path, size);
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  for (const auto& [at, bytes] : pieces) f.seekp(std::streamoff(at)) << bytes;
+}
+
 bool have_program(const std::string& name) {
   return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }

@@ -2,8 +2,10 @@
 // run in it with their console captured.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kv9::test {
@@ -40,6 +42,10 @@ int start_tool(const std::filesystem::path& cwd, const std::string& tool,
 
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
+// Writes a sparse file of `size` bytes: zeros (holes on the disk) but for the pieces, each at its
+// offset.
+void write_sparse_file(const std::filesystem::path& path, uint64_t size,
+                       const std::vector<std::pair<uint64_t, std::string>>& pieces);
 
 // The extractors of this build (videxport where FFmpeg's libraries were found), and with them
 // the scanner.

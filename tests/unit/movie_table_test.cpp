@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace kv9 {
 namespace {
@@ -15,19 +16,24 @@ MovieTables builtin() {
   return t;
 }
 
-// The built-in movies of every disc lie back to back, from sector boundaries.
-TEST(MovieTables, BuiltinMoviesLieBackToBack) {
+// The tables as the discs carry them: every disc's movie count, its first and last movie, and
+// its movies back to back, which with those pins every address.
+TEST(MovieTables, BuiltinTablesAreTheDiscs) {
+  // Per disc: movie count, first movie's address and frames, last movie's address and frames.
+  const uint32_t discs[5][5] = {{},
+                                {31, 0x12616800, 326, 0x225F2800, 2897},
+                                {34, 0x165FD000, 453, 0x2157F000, 1186},
+                                {32, 0x19632800, 197, 0x230EC800, 995},
+                                {7, 0x0F897000, 390, 0x1B390000, 7091}};
   const MovieTables t = builtin();
   for (int disc = 1; disc <= 4; ++disc) {
-    EXPECT_EQ(t.movie_address[disc][0] % 2048, 0u);
-    for (uint32_t id = 0; id + 1 < movie_count[disc]; ++id) {
-      EXPECT_EQ(t.movie_address[disc][id + 1],
-                t.movie_address[disc][id] + t.movie_frames[disc][id] * 20480)
-          << disc << " " << id;
-    }
+    const uint32_t* d = discs[disc];
+    ASSERT_EQ(movie_count[disc], d[0]) << disc;
+    const auto &a = t.movie_address[disc], &f = t.movie_frames[disc];
+    EXPECT_EQ((std::vector{a[0], f[0], a[d[0] - 1], f[d[0] - 1]}), std::vector(d + 1, d + 5));
+    for (uint32_t id = 0; id + 1 < d[0]; ++id)
+      EXPECT_EQ(a[id + 1], a[id] + f[id] * 20480) << disc << " " << id;
   }
-  EXPECT_EQ((std::pair{t.movie_address[1][0], t.movie_frames[4][6]}),
-            (std::pair{0x12616800u, 7091u}));
 }
 
 // A line of an address file read over the built-in tables, and the entry (disc, id) after it.
