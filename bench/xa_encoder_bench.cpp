@@ -8,6 +8,7 @@
 #include <cstring>
 #include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "support/reference_codec.h"
@@ -75,7 +76,11 @@ void BM_EncodeSectorAudio(benchmark::State& state) {
     s = (s + 1) % kBenchSectors;
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
-  state.SetLabel("audio sectors");
+  static constexpr const char* kSearchNames[] = {"plain", "AVX2", "AVX-512"};
+  state.SetLabel(Encode != encode_vectorised
+                     ? std::string("audio sectors")
+                     : std::string("audio sectors, search ") +
+                           kSearchNames[static_cast<int>(xa_search_path())]);
 }
 
 BENCHMARK(BM_EncodeSectorAudio<encode_vectorised>)->Name("EncodeSectorAudio/vectorised");

@@ -1,5 +1,6 @@
 // Files named by path, the same way on every system: paths are UTF-8 text (as the tools take
-// them from their command line), a symbolic link is followed to the file it names.
+// them from their command line), a symbolic link is followed to the file it names (on Windows a
+// name is taken as it is). Windows paths may use either separator and a drive ("D:").
 #pragma once
 
 #include <array>

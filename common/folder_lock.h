@@ -1,6 +1,7 @@
 // Runs that write one file take turns: each holds a lock on the file's folder from reading the
-// file to putting its new version in place. Where the folder cannot be opened for the lock, a
-// lock file beside the file ("NAME.lock", created once and left empty) is locked instead.
+// file to putting its new version in place. Where the folder cannot be opened for the lock, and
+// on Windows, whose folders take no locks, a lock file beside the file ("NAME.lock", created once
+// and left empty) is locked instead.
 #pragma once
 
 #include <cstdint>

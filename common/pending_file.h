@@ -5,7 +5,10 @@
 // elsewhere it is a temporary file "NAME.XXXXXX" beside the final one, which blocks nothing.
 //
 // A name that is a symbolic link is followed: the file is written beside the link's target and
-// replaces the target. A name that is a FIFO or a device is written into directly.
+// replaces the target. A name that is a FIFO or a device is written into directly. (Not on
+// Windows, where the name itself is replaced; there the address file is written with CR LF line
+// ends, and a file that a program holds open is waited for a few seconds before the replace
+// fails.)
 #pragma once
 
 #include <cstdint>

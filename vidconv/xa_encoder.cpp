@@ -46,9 +46,9 @@ struct SearchState {
 
 // All trials of one unit pair (28 stereo pairs) to the end: each lane encodes its candidate
 // sample by sample (prediction, 4-bit value, reconstruction, error), written so that the loop
-// over lanes vectorises.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void search_unit_pair(
-    SearchState& __restrict s, const int16_t* __restrict pairs) {
+// over lanes vectorises. Compiled once for each instruction set below.
+[[gnu::always_inline]] inline void search_unit_pair(SearchState& __restrict s,
+                                                    const int16_t* __restrict pairs) {
   for (std::size_t n = 0; n < kSamplesPerBlock; ++n) {
     const int32_t left = pairs[2 * n];
     const int32_t step_right = pairs[2 * n + 1] - left;  // 17 bits: keeps the lanes 32-bit
@@ -69,6 +69,48 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void search_unit_pa
     }
   }
 }
+
+// The search for AVX-512, for AVX2 and for any x86-64, and the widest one the processor
+// offers, chosen once at start. (A function pointer rather than GCC's target clones, whose
+// ifunc resolvers Windows executables lack.)
+using SearchFunction = void (*)(SearchState& __restrict, const int16_t* __restrict);
+
+[[gnu::target("avx512f")]] void search_avx512(SearchState& __restrict s,
+                                              const int16_t* __restrict pairs) {
+  search_unit_pair(s, pairs);
+}
+[[gnu::target("avx2")]] void search_avx2(SearchState& __restrict s,
+                                         const int16_t* __restrict pairs) {
+  search_unit_pair(s, pairs);
+}
+void search_plain(SearchState& __restrict s, const int16_t* __restrict pairs) {
+  search_unit_pair(s, pairs);
+}
+
+constexpr SearchFunction kSearchOf[] = {search_plain, search_avx2, search_avx512};
+
+bool processor_offers(XaSearchPath path) {
+  __builtin_cpu_init();
+  switch (path) {
+    case XaSearchPath::kAvx512:
+      return __builtin_cpu_supports("avx512f");
+    case XaSearchPath::kAvx2:
+      return __builtin_cpu_supports("avx2");
+    case XaSearchPath::kPlain:
+      break;
+  }
+  return true;
+}
+
+XaSearchPath widest_offered() {
+  for (const XaSearchPath path : {XaSearchPath::kAvx512, XaSearchPath::kAvx2}) {
+    if (processor_offers(path)) return path;
+  }
+  return XaSearchPath::kPlain;
+}
+
+XaSearchPath search_path = widest_offered();
+SearchFunction search = kSearchOf[static_cast<int>(search_path)];
 
 // Strictly least error; a tie keeps the lower candidate number.
 int best_candidate(const uint32_t* error) {
@@ -101,7 +143,7 @@ void encode_unit_pair(EncoderHistory& history, const int16_t* pairs, uint8_t* gr
     s.prev2[l] = left.prev2 + (step2 & search_lanes.right[l]);
     s.error[l] = 0;
   }
-  search_unit_pair(s, pairs);
+  search(s, pairs);
 
   std::array<std::size_t, kDecoderChannels> lane;
   for (std::size_t c = 0; c < lane.size(); ++c) {
@@ -118,6 +160,17 @@ void encode_unit_pair(EncoderHistory& history, const int16_t* pairs, uint8_t* gr
 }
 
 }  // namespace
+
+XaSearchPath xa_search_path() {
+  return search_path;
+}
+
+bool use_xa_search_path(XaSearchPath path) {
+  if (!processor_offers(path)) return false;
+  search_path = path;
+  search = kSearchOf[static_cast<int>(path)];
+  return true;
+}
 
 void encode_sound_group(EncoderHistory& history, const int16_t* pairs, uint8_t* out) {
   for (std::size_t i = 0; i < kUnitPairsPerSoundGroup; ++i) {

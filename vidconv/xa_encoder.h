@@ -51,6 +51,14 @@ inline constexpr uint8_t parameter_byte(int32_t filter, int32_t shift) {
   return static_cast<uint8_t>(filter * 16 + (kMaxShift - shift));
 }
 
+// The instruction sets the search over the 52 candidates is compiled for. A run takes the widest
+// one the processor offers; every one gives the same bytes.
+enum class XaSearchPath { kPlain, kAvx2, kAvx512 };
+XaSearchPath xa_search_path();
+// Tests and benchmarks: searches on `path` from now on, before any encoding starts. False,
+// changing nothing, when the processor lacks it.
+bool use_xa_search_path(XaSearchPath path);
+
 // Encodes 112 stereo pairs into one 128-byte sound group and advances the history.
 void encode_sound_group(EncoderHistory& history, const int16_t* pairs, uint8_t* out);
 

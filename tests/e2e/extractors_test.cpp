@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -141,6 +142,26 @@ TEST_P(Extractor, WritesEveryMovieOfARangeExactly) {
             std::string::npos);
   for (int m = 0; m < 7; ++m)
     EXPECT_TRUE(read_file(dir / name[m]) == tool.expected(layout, m)) << m;
+}
+
+// A movie that starts above 2 GiB and ends beyond 4 GiB in a sparse image, read from where the
+// address file puts it: its second 1 MiB block lies past 4 GiB.
+TEST_P(Extractor, ReadsAMovieAcrossFourGiB) {
+  const Tool& tool = GetParam();
+  test::TempDir dir;
+  const auto layout = test::back_to_back(1, {60});
+  test::write_disc(dir.path(), layout, false);
+  const std::string movie = read_file(dir / "kv9disc1.img")
+                                .substr(builder::movie_address(layout.movies[0]), 60 * kFrameBytes);
+  std::ofstream image(dir / "kv9disc1.img", std::ios::binary | std::ios::trunc);
+  image.seekp(0xFFFFC000).write(movie.data(), std::streamsize(movie.size()));
+  image.close();
+  test::write_file(dir / "kv9cdadr.ini", "[kv9disc1.img]\nid=0, address=0xFFFFC000, frame=0x3C\n");
+  const auto r = run_tool(dir.path(), tool.name, {"kv9disc1.img", "0"});
+  ASSERT_EQ(r.status, 0) << r.output;
+  char name[16];
+  std::snprintf(name, sizeof name, tool.file, 100);
+  EXPECT_TRUE(read_file(dir / name) == tool.expected(layout, 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -25,7 +25,8 @@ std::string console_of(const std::function<void()>& f) {
   ::dup2(saved, STDOUT_FILENO);
   ::close(saved);
   std::string out(static_cast<std::size_t>(::lseek(capture, 0, SEEK_CUR)), '\0');
-  const ssize_t got = ::pread(capture, out.data(), out.size(), 0);
+  ::lseek(capture, 0, SEEK_SET);
+  const auto got = ::read(capture, out.data(), static_cast<unsigned>(out.size()));
   out.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   return out;
 }

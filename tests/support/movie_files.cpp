@@ -47,6 +47,11 @@ std::string address_file_for(const std::vector<builder::DiscLayout>& discs) {
   return s.str();
 }
 
+std::string written_address_file(const fs::path& path) {
+  const std::string text = read_file(path);
+  return windows_tools() ? from_windows_text(text) : text;
+}
+
 void write_disc(const fs::path& dir, const builder::DiscLayout& disc_layout,
                 bool with_address_file) {
   // Movies of no frames take no room on the disc: they live in the address file only. Keep

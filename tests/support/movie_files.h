@@ -23,6 +23,10 @@ inline std::string address_file_for(const builder::DiscLayout& disc_layout) {
   return address_file_for(std::vector{disc_layout});
 }
 
+// The address file as vidscan wrote it, with "\n" line ends: the Windows build writes it as
+// text, each line ending in "\r\n".
+std::string written_address_file(const std::filesystem::path& path);
+
 // Writes "kv9disc<d>.img" and, unless told not to, "kv9cdadr.ini" into the directory.
 void write_disc(const std::filesystem::path& dir, const builder::DiscLayout& disc_layout,
                 bool with_address_file = true);

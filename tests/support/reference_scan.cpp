@@ -3,6 +3,11 @@
 #include <cstdint>
 #include <cstdio>
 
+#ifdef _WIN32  // the Windows C library's names for the same unlocked stream calls
+#define getc_unlocked _getc_nolock
+#define feof_unlocked feof
+#endif
+
 namespace kv9::test {
 
 std::string reference_scan(const char* path, MovieTables& tables, int disc) {

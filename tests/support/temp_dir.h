@@ -1,5 +1,5 @@
 // Test support: a fresh temporary directory per test, files in it, and the real executables
-// run in it with their console captured.
+// run in it with their console captured (those, in run_program.cpp, for the end-to-end tests).
 #pragma once
 
 #include <cstdint>
@@ -31,9 +31,23 @@ struct RunResult {
 // Runs `program` with `args` in directory `cwd` and waits for it.
 RunResult run_program(const std::filesystem::path& cwd, const std::string& program,
                       const std::vector<std::string>& args);
-// Runs one of the project's tools from the build tree.
+
+// The tools under test are this build's, or those of the folder KV9_TOOL_DIR; when
+// KV9_TOOL_RUNNER names a program (Wine), they are the Windows build's .exe files, started
+// through it.
+bool windows_tools();
+// The file of a program of the build under test: "vidscan", or "hold_open" of the Windows build.
+std::string tool_file(const std::string& name);
+// A folder whose programs, named like the tools, run them: to put on a shell's PATH.
+std::string tool_folder();
+
+// Runs one of the programs of the build under test. The console of a Windows program is given
+// as from_windows_text gives it.
 RunResult run_tool(const std::filesystem::path& cwd, const std::string& tool,
                    const std::vector<std::string>& args);
+// Text that a Windows program wrote in text mode, with "\n" line ends; every line of it must have
+// ended in "\r\n" (a failure of the test otherwise).
+std::string from_windows_text(const std::string& text);
 
 // Starts one of the project's tools in `cwd` without waiting for it, its standard output into
 // the file `console`; returns its process id.
@@ -47,14 +61,14 @@ void write_file(const std::filesystem::path& path, const std::string& bytes);
 void write_sparse_file(const std::filesystem::path& path, uint64_t size,
                        const std::vector<std::pair<uint64_t, std::string>>& pieces);
 
-// The extractors of this build (videxport where FFmpeg's libraries were found), and with them
-// the scanner.
+// The extractors under test (videxport on Linux, where FFmpeg's libraries were found), and with
+// them the scanner.
 inline std::vector<const char*> extractors() {
+  std::vector<const char*> tools = {"vidsound", "vidcopy", "vidconv"};
 #ifdef KV9_HAVE_VIDEXPORT
-  return {"vidsound", "vidcopy", "vidconv", "videxport"};
-#else
-  return {"vidsound", "vidcopy", "vidconv"};
+  if (!windows_tools()) tools.push_back("videxport");
 #endif
+  return tools;
 }
 inline std::vector<const char*> all_tools() {
   std::vector<const char*> tools = extractors();

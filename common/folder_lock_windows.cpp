@@ -1,0 +1,39 @@
+#include <windows.h>
+
+#include "common/file_names.h"
+#include "common/folder_lock.h"
+#include "common/wide_path_windows.h"
+
+namespace kv9 {
+
+// A folder cannot be locked on Windows: the lock is on "NAME.lock" beside the file, for the
+// whole of it, taken by every run alike.
+bool lock_folder_of(FolderLock& lock, const char* path) {
+  PathText name;
+  WidePath wide;
+  if (std::snprintf(name.data(), name.size(), "%s.lock", path) >= int(name.size()) ||
+      !widen_path(name.data(), wide))
+    return false;
+  const HANDLE h = ::CreateFileW(wide.data(), GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  OVERLAPPED whole{};
+  if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+    ::CloseHandle(h);
+    return false;
+  }
+  lock.handle = reinterpret_cast<intptr_t>(h);
+  return true;
+}
+
+void unlock_folder(FolderLock& lock) {
+  if (lock.handle == -1) return;
+  const HANDLE h = reinterpret_cast<HANDLE>(lock.handle);
+  OVERLAPPED whole{};
+  ::UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
+  ::CloseHandle(h);
+  lock.handle = -1;
+}
+
+}  // namespace kv9
