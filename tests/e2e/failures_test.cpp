@@ -9,8 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
@@ -463,7 +463,9 @@ TEST_F(VidscanAddressFile, ImagesCutShortOrEndless) {
             "Now searching... kv9disc1.img\n\n Found! ID=0: 0x00004000, 0x7 frame\nimage "
             "kv9disc1.img ends before movie 100 ends\nwrite kv9cdadr.ini file\n");
   const std::string stored = read_file(dir / "kv9cdadr.ini");
-  EXPECT_NE(test::written_address_file(dir / "kv9cdadr.ini").find("id=0, address=0x00004000, frame=0x0007\n"), std::string::npos);
+  EXPECT_NE(test::written_address_file(dir / "kv9cdadr.ini")
+                .find("id=0, address=0x00004000, frame=0x0007\n"),
+            std::string::npos);
 
   fs::create_symlink("/dev/zero", dir / "kv9disc2.img");
   const auto endless = run_tool(dir.path(), "vidscan", {"kv9disc2.img"});
