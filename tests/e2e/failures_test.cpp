@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <string>
 
@@ -157,15 +156,9 @@ TEST_P(EveryTool, TakesImagePathsAsTyped) {
   const auto args = [&](const std::string& path) {
     return tool == "vidscan" ? std::vector{path} : std::vector<std::string>{path, "0"};
   };
-  const auto outputs = [](const fs::path& in) {
-    std::map<std::string, std::string> files;
-    for (const auto& f : fs::directory_iterator(in)) {
-      if (f.is_regular_file() && f.path().filename() != "kv9disc1.img")
-        files[f.path().filename().string()] = read_file(f.path());
-    }
-    return files;
-  };
   ASSERT_EQ(run_tool(folder, tool, args("kv9disc1.img")).status, 0);
+  auto outputs = test::folder_files(folder);
+  outputs.erase("kv9disc1.img");
   std::string absolute = folder.string();
   std::vector<std::string> paths = {"../kv9disc1.img", "../../ゲーム/kv9disc1.img",
                                     absolute + "/kv9disc1.img"};
@@ -181,7 +174,7 @@ TEST_P(EveryTool, TakesImagePathsAsTyped) {
     const auto r = run_tool(work, tool, args(paths[i]));
     EXPECT_EQ(r.status, 0) << paths[i] << "\n" << r.output;
     EXPECT_TRUE(tool != "vidscan" || r.output.starts_with("Now searching... " + paths[i] + "\n"));
-    EXPECT_TRUE(outputs(work) == outputs(folder)) << paths[i];
+    EXPECT_TRUE(test::folder_files(work) == outputs) << paths[i];
   }
 }
 
@@ -232,14 +225,7 @@ TEST_P(EveryExtractor, FailuresOfOneMovieLeaveTheOthersWhole) {
   const auto side_by_side = run_in(parallel.path(), "5");
   EXPECT_EQ(side_by_side.status, r.status);
   EXPECT_EQ(side_by_side.output, r.output);
-  for (const auto& file : fs::directory_iterator(dir.path())) {
-    const fs::path name = file.path().filename();
-    if (file.is_regular_file()) {
-      EXPECT_TRUE(read_file(parallel / name) == read_file(file)) << name;
-    }
-  }
-  EXPECT_EQ(std::distance(fs::directory_iterator(parallel.path()), {}),
-            std::distance(fs::directory_iterator(dir.path()), {}));
+  EXPECT_TRUE(test::folder_files(parallel.path()) == test::folder_files(dir.path()));
 
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.output.find("\ncannot write file " + output("300") + "\ncannot open file " +

@@ -28,6 +28,14 @@ std::string read_file(const fs::path& path) {
   return s.str();
 }
 
+std::map<std::string, std::string> folder_files(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& f : fs::directory_iterator(dir)) {
+    if (f.is_regular_file()) files[f.path().filename().string()] = read_file(f.path());
+  }
+  return files;
+}
+
 void write_file(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,6 +56,8 @@ int start_tool(const std::filesystem::path& cwd, const std::string& tool,
                const std::vector<std::string>& args, const std::filesystem::path& console);
 
 std::string read_file(const std::filesystem::path& path);
+// The regular files of a folder (links followed), by name, with their bytes.
+std::map<std::string, std::string> folder_files(const std::filesystem::path& dir);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 // Writes a sparse file of `size` bytes: zeros (holes on the disk) but for the pieces, each at its
 // offset.
