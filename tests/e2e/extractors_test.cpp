@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -147,21 +146,16 @@ TEST_P(Extractor, WritesEveryMovieOfARangeExactly) {
 // A movie that starts above 2 GiB and ends beyond 4 GiB in a sparse image, read from where the
 // address file puts it: its second 1 MiB block lies past 4 GiB.
 TEST_P(Extractor, ReadsAMovieAcrossFourGiB) {
-  const Tool& tool = GetParam();
   test::TempDir dir;
-  const auto layout = test::back_to_back(1, {60});
-  test::write_disc(dir.path(), layout, false);
-  const std::string movie = read_file(dir / "kv9disc1.img")
-                                .substr(builder::movie_address(layout.movies[0]), 60 * kFrameBytes);
-  std::ofstream image(dir / "kv9disc1.img", std::ios::binary | std::ios::trunc);
-  image.seekp(0xFFFFC000).write(movie.data(), std::streamsize(movie.size()));
-  image.close();
+  const auto layout = test::back_to_back(1, {60}, 0);
+  const std::vector<uint8_t> image = builder::build_image(layout);
+  test::write_sparse_file(dir / "kv9disc1.img", 0xFFFFC000 + image.size(),
+                          {{0xFFFFC000, std::string(image.begin(), image.end())}});
   test::write_file(dir / "kv9cdadr.ini", "[kv9disc1.img]\nid=0, address=0xFFFFC000, frame=0x3C\n");
-  const auto r = run_tool(dir.path(), tool.name, {"kv9disc1.img", "0"});
-  ASSERT_EQ(r.status, 0) << r.output;
+  ASSERT_EQ(run_tool(dir.path(), GetParam().name, {"kv9disc1.img", "0"}).status, 0);
   char name[16];
-  std::snprintf(name, sizeof name, tool.file, 100);
-  EXPECT_TRUE(read_file(dir / name) == tool.expected(layout, 0));
+  std::snprintf(name, sizeof name, GetParam().file, 100);
+  EXPECT_TRUE(read_file(dir / name) == GetParam().expected(layout, 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(
