@@ -5,7 +5,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>

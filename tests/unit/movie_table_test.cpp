@@ -3,18 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace kv9 {
 namespace {
-
-MovieTables builtin() {
-  MovieTables t;
-  set_builtin_tables(t);
-  return t;
-}
 
 // The tables as the discs carry them: every disc's movie count, its first and last movie, and
 // its movies back to back, which with those pins every address.
@@ -25,7 +18,8 @@ TEST(MovieTables, BuiltinTablesAreTheDiscs) {
                                 {34, 0x165FD000, 453, 0x2157F000, 1186},
                                 {32, 0x19632800, 197, 0x230EC800, 995},
                                 {7, 0x0F897000, 390, 0x1B390000, 7091}};
-  const MovieTables t = builtin();
+  MovieTables t;
+  set_builtin_tables(t);
   for (int disc = 1; disc <= 4; ++disc) {
     const uint32_t* d = discs[disc];
     ASSERT_EQ(movie_count[disc], d[0]) << disc;
@@ -47,7 +41,8 @@ class AddressFileLine : public testing::TestWithParam<Line> {};
 
 TEST_P(AddressFileLine, IsAppliedOrIgnored) {
   const Line& c = GetParam();
-  MovieTables t = builtin();
+  MovieTables t;
+  set_builtin_tables(t);
   std::FILE* f = std::tmpfile();
   std::fputs(c.text.c_str(), f);
   std::rewind(f);

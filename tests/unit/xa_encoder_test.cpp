@@ -11,10 +11,6 @@
 namespace kv9 {
 namespace {
 
-int16_t random16(std::mt19937& rng) {
-  return static_cast<int16_t>(rng());
-}
-
 // Sectors of random block pairs (every other one with sensible parameter bytes; every fifth one
 // block repeated, giving constant and full-scale square signals, and every fifth silence, where
 // all 52 candidates tie and the first must win) from random histories: decoded, resampled and
@@ -37,7 +33,8 @@ TEST(SoundPath, RandomSectorsMatchTheReference) {
       test::RefStereo decoder, encoder;
       for (test::RefStereo* s : {&decoder, &encoder}) {
         for (auto& c : s->channel)
-          c = sector % 5 == 1 ? test::RefHistory{} : test::RefHistory{random16(rng), random16(rng)};
+          c = sector % 5 == 1 ? test::RefHistory{}
+                              : test::RefHistory{int16_t(rng()), int16_t(rng())};
       }
       ASSERT_EQ(test::sector_differs(decoder, encoder, region.data()), "")
           << "sector " << sector << " of search " << static_cast<int>(path);
