@@ -6,12 +6,12 @@
 
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "support/movie_files.h"
 #include "support/reference_codec.h"
@@ -107,7 +107,6 @@ std::string interleaved_stream(const builder::DiscLayout& layout, std::size_t mo
 
 struct Tool {
   const char* name;
-  const char* file;  // the output name, with %d for the movie number
   std::string (*expected)(const builder::DiscLayout&, std::size_t);
   const char* done_of_17_frames;
 };
@@ -125,57 +124,46 @@ TEST_P(Extractor, WritesEveryMovieOfARangeExactly) {
   test::write_disc(dir.path(), layout);
   // Read forward to the first movie, front to back, whatever the number of workers asked for.
   const test::PipedImage pipe(dir.path(), "kv9disc1.img");
-  ::setenv("KV9_JOBS", "3", 1);
-  const auto r = run_tool(dir.path(), tool.name, {"kv9disc1.img", "0-6"});
-  ::unsetenv("KV9_JOBS");
+  const auto r = run_tool(dir.path(), tool.name, {"kv9disc1.img", "0-6"}, 3);
   ASSERT_EQ(r.status, 0) << r.output;
-  char name[7][16];
-  for (int m = 0; m < 7; ++m) std::snprintf(name[m], sizeof name[m], tool.file, 100 + m);
-  EXPECT_EQ(r.output.rfind("open file \"" + std::string(name[0]) +
-                               "\". writing...\n10%20%30%40%50%60%70%80%90%100%\ndone. (",
-                           0),
-            0u);
+  const auto name = [&](int m) { return test::output_file(tool.name, 100 + m); };
+  EXPECT_TRUE(r.output.starts_with("open file \"" + name(0) +
+                                   "\". writing...\n10%20%30%40%50%60%70%80%90%100%\ndone. ("));
   EXPECT_NE(r.output.find("..60%..SMN ErrorSMJ Error(3)70%"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find(tool.done_of_17_frames), std::string::npos);
-  EXPECT_NE(r.output.find("open file \"" + std::string(name[6]) + "\". writing...\n\ndone. ("),
+  EXPECT_NE(r.output.find("open file \"" + name(6) + "\". writing...\n\ndone. ("),
             std::string::npos);
   for (int m = 0; m < 7; ++m)
-    EXPECT_TRUE(read_file(dir / name[m]) == tool.expected(layout, m)) << m;
+    EXPECT_TRUE(read_file(dir / name(m)) == tool.expected(layout, m)) << m;
 }
 
-// A movie that starts above 2 GiB and ends beyond 4 GiB in a sparse image, read from where the
-// address file puts it: its second 1 MiB block lies past 4 GiB.
-TEST_P(Extractor, ReadsAMovieAcrossFourGiB) {
-  test::TempDir dir;
-  const auto layout = test::back_to_back(1, {60}, 0);
-  const std::vector<uint8_t> image = builder::build_image(layout);
-  test::write_sparse_file(dir / "kv9disc1.img", 0xFFFFC000 + image.size(),
-                          {{0xFFFFC000, std::string(image.begin(), image.end())}});
-  test::write_file(dir / "kv9cdadr.ini", "[kv9disc1.img]\nid=0, address=0xFFFFC000, frame=0x3C\n");
-  ASSERT_EQ(run_tool(dir.path(), GetParam().name, {"kv9disc1.img", "0"}).status, 0);
-  char name[16];
-  std::snprintf(name, sizeof name, GetParam().file, 100);
-  EXPECT_TRUE(read_file(dir / name) == GetParam().expected(layout, 0));
+// Movies read where their addresses put them in sparse images: from the address file, one that
+// starts above 2 GiB and ends beyond 4 GiB (its second 1 MiB block lies past 4 GiB); without an
+// address file, disc 1's movie 13, the shortest, at 0x1AC08800 by the tables the extractors carry.
+TEST_P(Extractor, ReadsMoviesWhereTheirAddressesPutThem) {
+  std::vector<uint32_t> frames(14, 1);  // movies 0 to 12 before it, never read
+  frames[13] = 15;
+  for (const auto& [layout, address, address_file] :
+       {std::tuple{test::back_to_back(1, {60}, 0), 0xFFFFC000u,
+                   "[kv9disc1.img]\nid=0, address=0xFFFFC000, frame=0x3C\n"},
+        std::tuple{test::back_to_back(1, frames, 0), 0x1AC08800u, ""}}) {
+    test::TempDir dir;
+    const int id = int(layout.movies.size()) - 1;
+    test::write_disc(dir.path(), layout, false,
+                     address - builder::movie_address(layout.movies[id]));
+    if (*address_file != '\0') test::write_file(dir / "kv9cdadr.ini", address_file);
+    const char* tool = GetParam().name;
+    ASSERT_EQ(run_tool(dir.path(), tool, {"kv9disc1.img", std::to_string(id)}).status, 0);
+    EXPECT_TRUE(read_file(dir / test::output_file(tool, 100 + id)) ==
+                GetParam().expected(layout, id));
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tools, Extractor,
-    testing::Values(Tool{"vidcopy", "kv9_%d.str", video_only_stream, "done. (17 frame)"},
-                    Tool{"vidsound", "kv9_%d.wav", wave_file, "done. (1.133 sec)"},
-                    Tool{"vidconv", "kv9x%d.str", interleaved_stream, "done. (17 frame)"}),
-    [](const auto& i) { return std::string(i.param.name); });
-
-// Without an address file the extractors find a movie through the tables they carry: disc 1's
-// movie 13, the shortest, at 0x1AC08800 in a sparse image.
-TEST(Extractor, FindsAMovieByTheBuiltinTables) {
-  test::TempDir dir;
-  const auto layout = test::back_to_back(1, {15}, 0);
-  const std::vector<uint8_t> image = builder::build_image(layout);  // the movie, 2 sectors after
-  test::write_sparse_file(dir / "kv9disc1.img", 0x1AC08800 + image.size(),
-                          {{0x1AC08800, std::string(image.begin(), image.end())}});
-  ASSERT_EQ(run_tool(dir.path(), "vidcopy", {"kv9disc1.img", "13"}).status, 0);
-  EXPECT_TRUE(read_file(dir / "kv9_113.str") == video_only_stream(layout, 0));
-}
+INSTANTIATE_TEST_SUITE_P(Tools, Extractor,
+                         testing::Values(Tool{"vidcopy", video_only_stream, "done. (17 frame)"},
+                                         Tool{"vidsound", wave_file, "done. (1.133 sec)"},
+                                         Tool{"vidconv", interleaved_stream, "done. (17 frame)"}),
+                         [](const auto& i) { return std::string(i.param.name); });
 
 // What a shell command in the file's folder prints, $1 standing for the file.
 std::string of(const fs::path& file, const std::string& command) {
@@ -196,9 +184,6 @@ std::string samples(const fs::path& file) {
 // The checksums of the pictures ffmpeg decodes from a file, in order, one a line.
 const std::string kPictureMd5s =
     "ffmpeg -v error -i \"$1\" -map 0:v -f framemd5 - | awk '!/^#/ {print $NF}'";
-std::string picture_md5s(const fs::path& file) {
-  return of(file, kPictureMd5s);
-}
 
 // Movies of 30 frames (tones of 100 Hz at a quarter and 1 kHz at half of full scale), 1 frame
 // and none, through every extractor: players read every file; vidconv's sound is the tones
@@ -229,7 +214,7 @@ TEST(Players, ReadEveryFile) {
   // The pictures: 30, each its own (the colour bars move from frame to frame), and the same in
   // both streams.
   EXPECT_EQ(of(copy, kPictureMd5s + " | sort -u | wc -l"), "30\n");
-  EXPECT_EQ(picture_md5s(conv), picture_md5s(copy));
+  EXPECT_EQ(of(conv, kPictureMd5s), of(copy, kPictureMd5s));
 
   // 38 audio sectors of 2016 pairs (seven cycles, then two frames and their fill frame): the
   // tones interpolated 7 to 6, within 30 dB.
@@ -264,7 +249,7 @@ TEST(Players, ReadEveryFile) {
     int k = 0;
     for (double t; times >> t; ++k) EXPECT_NEAR(t, k / 15.0, 0.0005);
     EXPECT_EQ(std::to_string(k), n);
-    EXPECT_EQ(picture_md5s(mkv), picture_md5s(dir / (movie + std::string(".str"))));
+    EXPECT_EQ(of(mkv, kPictureMd5s), of(dir / (movie + std::string(".str")), kPictureMd5s));
     const std::string w = read_file(dir / (movie + std::string(".wav")));
     EXPECT_TRUE(samples(mkv) == w.substr(44, w.size() - 84));
   }

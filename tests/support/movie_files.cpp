@@ -2,9 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <sstream>
 #include <stdexcept>
 
@@ -18,11 +16,9 @@ builder::DiscLayout back_to_back(int disc, const std::vector<uint32_t>& frames,
   disc_layout.disc = disc;
   double hz = 300;
   for (uint32_t f : frames) {
-    disc_layout.movies.push_back({first_sector,
-                                  f,
-                                  {builder::Waveform::kTone, hz, 0.25},
-                                  {builder::Waveform::kTone, hz * 1.5, 0.25},
-                                  {}});
+    const builder::Waveform left{builder::Waveform::kTone, hz, 0.25},
+        right{builder::Waveform::kTone, hz * 1.5, 0.25};
+    disc_layout.movies.push_back({first_sector, f, left, right, {}});
     first_sector += f * kFrameSectors;
     hz += 110;
   }
@@ -52,15 +48,25 @@ std::string written_address_file(const fs::path& path) {
   return windows_tools() ? from_windows_text(text) : text;
 }
 
-void write_disc(const fs::path& dir, const builder::DiscLayout& disc_layout,
-                bool with_address_file) {
+void write_disc(const fs::path& dir, const builder::DiscLayout& disc_layout, bool with_address_file,
+                uint64_t at) {
   // Movies of no frames take no room on the disc: they live in the address file only. Keep
   // them last, so the others keep their places in the description.
   builder::DiscLayout on_disc = disc_layout;
   std::erase_if(on_disc.movies, [](const builder::MovieLayout& m) { return m.frames == 0; });
   const fs::path image = dir / ("kv9disc" + std::to_string(disc_layout.disc) + ".img");
-  if (!builder::write_image(on_disc, image.string())) throw std::runtime_error("no image");
-  if (with_address_file) write_file(dir / "kv9cdadr.ini", address_file_for(disc_layout));
+  if (at != 0) {
+    const std::vector<uint8_t> bytes = builder::build_image(on_disc);
+    write_sparse_file(image, at + bytes.size(), {{at, std::string(bytes.begin(), bytes.end())}});
+  } else if (!builder::write_image(on_disc, image.string())) {
+    throw std::runtime_error("no image");
+  }
+  if (with_address_file) write_file(dir / "kv9cdadr.ini", address_file_for({disc_layout}));
+}
+
+std::string output_file(const std::string& tool, int movie) {
+  const char* type = tool == "vidsound" ? ".wav" : tool == "videxport" ? ".mkv" : ".str";
+  return (tool == "vidconv" ? "kv9x" : "kv9_") + std::to_string(movie) + type;
 }
 
 PipedImage::PipedImage(const fs::path& dir, const std::string& name) {

@@ -19,17 +19,18 @@ builder::DiscLayout back_to_back(int disc, const std::vector<uint32_t>& frames,
 
 // The address-file text that lists the descriptions' movies as ids 0, 1, ... of their discs.
 std::string address_file_for(const std::vector<builder::DiscLayout>& discs);
-inline std::string address_file_for(const builder::DiscLayout& disc_layout) {
-  return address_file_for(std::vector{disc_layout});
-}
 
 // The address file as vidscan wrote it, with "\n" line ends: the Windows build writes it as
 // text, each line ending in "\r\n".
 std::string written_address_file(const std::filesystem::path& path);
 
-// Writes "kv9disc<d>.img" and, unless told not to, "kv9cdadr.ini" into the directory.
+// Writes "kv9disc<d>.img" and, unless told not to, "kv9cdadr.ini" into the directory; the image
+// moved `at` bytes on in a sparse file, if asked.
 void write_disc(const std::filesystem::path& dir, const builder::DiscLayout& disc_layout,
-                bool with_address_file = true);
+                bool with_address_file = true, uint64_t at = 0);
+
+// The file an extractor writes for a movie (100 x disc + id): kv9_100.wav, kv9x100.str...
+std::string output_file(const std::string& tool, int movie);
 
 // Turns the image `name` in `dir` into a pipe of that name that a writer feeds, as a decompressor
 // would, until whoever opens it stops reading.

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 #include "support/temp_dir.h"
 
@@ -27,37 +26,34 @@ std::string from_environment(const char* name, const char* otherwise) {
   return value != nullptr && *value != '\0' ? value : otherwise;
 }
 
-const std::string& tool_dir() {
-  static const std::string dir = from_environment("KV9_TOOL_DIR", KV9_BIN_DIR);
-  return dir;
-}
-
-const std::string& runner() {
-  static const std::string program = from_environment("KV9_TOOL_RUNNER", "");
-  return program;
+// The folder of the tools under test.
+std::string tool_dir() {
+  return from_environment("KV9_TOOL_DIR", KV9_BIN_DIR);
 }
 
 }  // namespace
 
+std::string runner() {
+  return from_environment("KV9_TOOL_RUNNER", "");
+}
+
 std::string from_windows_text(const std::string& text) {
   std::string lines;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "a line without \\r at byte " << i << " of:\n"
-                                                << text;
-      if (!lines.empty() && lines.back() == '\r') lines.pop_back();
-    }
-    lines += text[i];
+  for (char c : text) {
+    const bool crlf = c == '\n' && !lines.empty() && lines.back() == '\r';
+    EXPECT_TRUE(crlf || c != '\n') << "a line without \\r in:\n" << text;
+    if (crlf) lines.pop_back();
+    lines += c;
   }
   return lines;
 }
 
 RunResult run_program(const fs::path& cwd, const std::string& program,
-                      const std::vector<std::string>& args) {
+                      const std::vector<std::string>& args, const std::string& environment) {
   // Standard error goes to a file of its own, read once the program has ended.
   char errors[] = "/tmp/kv9stderr-XXXXXX";
   close(mkstemp(errors));
-  std::string command = "cd " + quoted(cwd.string()) + " && " + quoted(program);
+  std::string command = "cd " + quoted(cwd.string()) + " && " + environment + " " + quoted(program);
   for (const auto& a : args) command.append(" ").append(quoted(a));
   FILE* p = popen(command.append(" 2>").append(errors).c_str(), "r");
   RunResult r;
@@ -78,46 +74,25 @@ std::string tool_file(const std::string& name) {
   return (fs::path(tool_dir()) / (windows_tools() ? name + ".exe" : name)).string();
 }
 
-std::string tool_folder() {
-  if (!windows_tools()) return tool_dir();
-  // A script for each tool that starts its .exe through the runner, made once per test program.
-  static const auto folder = [] {
-    auto dir = std::make_unique<TempDir>();
-    for (const char* tool : all_tools()) {
-      const fs::path script = *dir / tool;
-      write_file(script, "#!/bin/sh\nexec " + quoted(runner()) + " " + quoted(tool_file(tool)) +
-                             " \"$@\"\n");
-      fs::permissions(script, fs::perms::owner_all);
-    }
-    return dir;
-  }();
-  return folder->path().string();
+std::string with_tools(const std::string& command) {
+  if (!windows_tools()) return "PATH=" + quoted(tool_dir()) + ":$PATH; " + command;
+  std::string functions;  // one for each tool, starting its .exe through the runner
+  for (const char* tool : all_tools())
+    functions += std::string(tool) + "() { " + quoted(runner()) + " " + quoted(tool_file(tool)) +
+                 " \"$@\"; }; ";
+  return functions + command;
 }
 
 RunResult run_tool(const fs::path& cwd, const std::string& tool,
-                   const std::vector<std::string>& args) {
-  if (!windows_tools()) return run_program(cwd, tool_file(tool), args);
+                   const std::vector<std::string>& args, int workers) {
+  const std::string jobs = workers > 0 ? "KV9_JOBS=" + std::to_string(workers) : "";
+  if (!windows_tools()) return run_program(cwd, tool_file(tool), args, jobs);
   std::vector<std::string> all = {tool_file(tool)};
   all.insert(all.end(), args.begin(), args.end());
-  RunResult r = run_program(cwd, runner(), all);
+  RunResult r = run_program(cwd, runner(), all, jobs);
   r.output = from_windows_text(r.output);
   r.errors = from_windows_text(r.errors);
   return r;
-}
-
-int start_tool(const fs::path& cwd, const std::string& tool, const std::vector<std::string>& args,
-               const fs::path& console) {
-  const std::string program = tool_file(tool);
-  std::vector<std::string> all = {program};
-  all.insert(all.end(), args.begin(), args.end());
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  if (chdir(cwd.c_str()) != 0 || !freopen(console.c_str(), "w", stdout)) _exit(127);
-  execv(program.c_str(), argv.data());
-  _exit(127);
 }
 
 bool have_program(const std::string& name) {

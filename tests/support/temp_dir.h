@@ -29,31 +29,28 @@ struct RunResult {
   std::string errors;  // everything written to standard error
 };
 
-// Runs `program` with `args` in directory `cwd` and waits for it.
+// Runs `program` with `args` in directory `cwd`, with the variables of `environment` ("A=1 B=2")
+// set, and waits for it.
 RunResult run_program(const std::filesystem::path& cwd, const std::string& program,
-                      const std::vector<std::string>& args);
+                      const std::vector<std::string>& args, const std::string& environment = "");
 
 // The tools under test are this build's, or those of the folder KV9_TOOL_DIR; when
 // KV9_TOOL_RUNNER names a program (Wine), they are the Windows build's .exe files, started
 // through it.
 bool windows_tools();
-// The file of a program of the build under test: "vidscan", or "hold_open" of the Windows build.
+std::string runner();
+// The file of a tool of the build under test: "vidscan", or "vidscan.exe" of the Windows build.
 std::string tool_file(const std::string& name);
-// A folder whose programs, named like the tools, run them: to put on a shell's PATH.
-std::string tool_folder();
+// A shell command in which the tools' names run the tools under test.
+std::string with_tools(const std::string& command);
 
-// Runs one of the programs of the build under test. The console of a Windows program is given
-// as from_windows_text gives it.
+// Runs one of the tools under test, with KV9_JOBS=`workers` if given. The console of a Windows
+// program is given as from_windows_text gives it.
 RunResult run_tool(const std::filesystem::path& cwd, const std::string& tool,
-                   const std::vector<std::string>& args);
+                   const std::vector<std::string>& args, int workers = 0);
 // Text that a Windows program wrote in text mode, with "\n" line ends; every line of it must have
 // ended in "\r\n" (a failure of the test otherwise).
 std::string from_windows_text(const std::string& text);
-
-// Starts one of the project's tools in `cwd` without waiting for it, its standard output into
-// the file `console`; returns its process id.
-int start_tool(const std::filesystem::path& cwd, const std::string& tool,
-               const std::vector<std::string>& args, const std::filesystem::path& console);
 
 std::string read_file(const std::filesystem::path& path);
 // The regular files of a folder (links followed), by name, with their bytes.
