@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "common/processor_count.h"
+#include "platform/processor_count.h"
 
 namespace kv9 {
 namespace {

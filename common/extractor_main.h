@@ -13,12 +13,12 @@
 
 #include "common/command_line.h"
 #include "common/frame_reader.h"
-#include "common/image_file.h"
 #include "common/image_stream.h"
 #include "common/movie_console.h"
 #include "common/movie_table.h"
 #include "common/output_file.h"
 #include "common/progress_meter.h"
+#include "platform/image_file.h"
 
 namespace kv9 {
 

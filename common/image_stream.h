@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/image_file.h"
+#include "platform/image_file.h"
 
 namespace kv9 {
 

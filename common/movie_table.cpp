@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/file_names.h"
 #include "common/number_scan.h"
+#include "platform/file_names.h"
 
 namespace kv9 {
 namespace {

@@ -1,6 +1,6 @@
 // A buffered output file that remembers whether any write failed, so a full disk or an I/O
 // error is reported instead of passing for a complete file. It is written beside its final name
-// and put in place whole once the movie is over (common/pending_file.h).
+// and put in place whole once the movie is over (platform/pending_file.h).
 #pragma once
 
 #include <array>
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "common/pending_file.h"
+#include "platform/pending_file.h"
 
 namespace kv9 {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "common/file_names.h"
+#include "platform/file_names.h"
 
 namespace kv9 {
 

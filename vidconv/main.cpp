@@ -1,7 +1,7 @@
 // vidconv: converts movies into interleaved raw-sector streams "kv9x%d%02d.str": the video
 // re-packed into video sectors and the sound re-encoded as 37.8 kHz XA ADPCM audio sectors.
 #include "common/extractor_main.h"
-#include "common/program_entry.h"
+#include "platform/program_entry.h"
 #include "vidconv/interleaved_stream.h"
 
 int kv9::tool_main(int argc, char** argv) {

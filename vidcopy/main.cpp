@@ -1,6 +1,6 @@
 // vidcopy: writes the video of movies as video-only raw-sector streams "kv9_%d%02d.str".
 #include "common/extractor_main.h"
-#include "common/program_entry.h"
+#include "platform/program_entry.h"
 #include "vidcopy/video_only_stream.h"
 
 int kv9::tool_main(int argc, char** argv) {

@@ -1,7 +1,7 @@
 // videxport: writes movies as Matroska files "kv9_%d%02d.mkv", pictures in FFV1 and sound in
 // FLAC, both lossless.
 #include "common/extractor_main.h"
-#include "common/program_entry.h"
+#include "platform/program_entry.h"
 #include "videxport/movie_export.h"
 
 int kv9::tool_main(int argc, char** argv) {

@@ -1,8 +1,8 @@
 #include "vidscan/address_file_update.h"
 
-#include "common/file_names.h"
-#include "common/folder_lock.h"
-#include "common/pending_file.h"
+#include "platform/file_names.h"
+#include "platform/folder_lock.h"
+#include "platform/pending_file.h"
 
 namespace kv9 {
 namespace {

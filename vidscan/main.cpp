@@ -2,8 +2,8 @@
 #include "common/command_line.h"
 #include "common/image_stream.h"
 #include "common/movie_table.h"
-#include "common/pending_file.h"
-#include "common/program_entry.h"
+#include "platform/pending_file.h"
+#include "platform/program_entry.h"
 #include "vidscan/address_file_update.h"
 #include "vidscan/scan_image.h"
 

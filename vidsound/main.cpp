@@ -1,6 +1,6 @@
 // vidsound: writes the sound of movies as 44.1 kHz 16-bit stereo WAVE files "kv9_%d%02d.wav".
 #include "common/extractor_main.h"
-#include "common/program_entry.h"
+#include "platform/program_entry.h"
 #include "vidsound/movie_audio.h"
 
 int kv9::tool_main(int argc, char** argv) {

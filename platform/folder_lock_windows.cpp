@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "common/file_names.h"
-#include "common/folder_lock.h"
-#include "common/wide_path_windows.h"
+#include "platform/file_names.h"
+#include "platform/folder_lock.h"
+#include "platform/wide_path_windows.h"
 
 namespace kv9 {
 

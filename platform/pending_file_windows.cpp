@@ -2,9 +2,9 @@
 #include <io.h>
 #include <windows.h>
 
-#include "common/pending_file.h"
 #include "common/temp_names.h"
-#include "common/wide_path_windows.h"
+#include "platform/pending_file.h"
+#include "platform/wide_path_windows.h"
 
 namespace kv9 {
 namespace {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "common/image_file.h"
+#include "platform/image_file.h"
 
 namespace kv9 {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/program_entry.h"
+#include "platform/program_entry.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
-#include "common/file_names.h"
-#include "common/folder_lock.h"
+#include "platform/file_names.h"
+#include "platform/folder_lock.h"
 
 namespace kv9 {
 

@@ -1,4 +1,4 @@
-#include "common/program_entry.h"
+#include "platform/program_entry.h"
 
 int main(int argc, char** argv) {
   return kv9::tool_main(argc, argv);

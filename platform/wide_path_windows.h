@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "common/file_names.h"
+#include "platform/file_names.h"
 
 namespace kv9 {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "common/file_names.h"
+#include "platform/file_names.h"
 
 namespace kv9 {
 namespace {

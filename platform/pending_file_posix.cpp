@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/pending_file.h"
 #include "common/temp_names.h"
+#include "platform/pending_file.h"
 
 namespace kv9 {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "common/processor_count.h"
+#include "platform/processor_count.h"
 
 namespace kv9 {
 

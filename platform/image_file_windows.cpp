@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "common/image_file.h"
-#include "common/wide_path_windows.h"
+#include "platform/image_file.h"
+#include "platform/wide_path_windows.h"
 
 namespace kv9 {
 namespace {

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "common/file_names.h"
+#include "platform/file_names.h"
 
 namespace kv9 {
 

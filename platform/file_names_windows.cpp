@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/file_names.h"
-#include "common/wide_path_windows.h"
+#include "platform/file_names.h"
+#include "platform/wide_path_windows.h"
 
 namespace kv9 {
 namespace {

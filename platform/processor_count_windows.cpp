@@ -3,7 +3,7 @@
 #include <bit>
 #include <thread>
 
-#include "common/processor_count.h"
+#include "platform/processor_count.h"
 
 namespace kv9 {
 
