@@ -1,7 +1,7 @@
 #include "vidscan/address_file_update.h"
 
 #include "platform/file_names.h"
-#include "platform/folder_lock.h"
+#include "platform/lock_file.h"
 #include "platform/pending_file.h"
 
 namespace kv9 {
@@ -80,13 +80,13 @@ bool update_address_file(const MovieTables& scanned, int disc, uint64_t stored_i
   // A name that is a symbolic link (a file kept in a shared folder) stands for its target: the
   // target is read, locked beside and replaced. Messages name the file as the user does.
   PathText target;
-  FolderLock lock;
-  bool ok = resolve_target(path, target) && lock_folder_of(lock, target.data());
+  LockFile lock;
+  bool ok = resolve_target(path, target) && lock_beside(lock, target.data());
   if (!ok) {
     std::printf("cannot open file %s\n", path);
   } else {
     ok = merge_into_address_file(scanned, disc, stored_ids, target.data(), path);
-    unlock_folder(lock);
+    release_lock(lock);
   }
   std::fflush(stdout);
   return ok;

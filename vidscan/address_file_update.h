@@ -19,11 +19,12 @@ bool write_address_lines(const MovieTables& tables, std::FILE* file);
 
 // Puts the movies the scan stored (the ids in `stored_ids` of disc `disc` in `scanned`) over the
 // address file as it stands now, so that runs over other discs that wrote it since are kept.
-// Runs sharing the folder take turns under a lock on it; each reads the file again, writes a
-// new file beside it, flushes it to the disk and puts it in place of the old one, which
-// therefore is never cut or lost. A name that is a symbolic link stands for its target, which
-// keeps its permissions. Prints "write %s file\n", or "cannot read file %s\n",
-// "cannot open file %s\n", "cannot write file %s\n" on failure. Returns false on failure.
+// Runs sharing the file take turns under the lock file "NAME.lock" beside it, whoever runs
+// them; each reads the file again, writes a new file beside it, flushes it to the disk and puts it
+// in place of the old one, which therefore is never cut or lost. A name that is a symbolic link
+// stands for its target, which keeps its permissions. Prints "write %s file\n", or "cannot read
+// file %s\n", "cannot open file %s\n", "cannot write file %s\n" on failure. Returns false on
+// failure.
 bool update_address_file(const MovieTables& scanned, int disc, uint64_t stored_ids,
                          const char* path = kAddressFileName);
 

@@ -1,20 +1,19 @@
 #include <windows.h>
 
 #include "platform/file_names.h"
-#include "platform/folder_lock.h"
+#include "platform/lock_file.h"
 #include "platform/wide_path_windows.h"
 
 namespace kv9 {
 
-// A folder cannot be locked on Windows: the lock is on "NAME.lock" beside the file, for the
-// whole of it, taken by every run alike.
-bool lock_folder_of(FolderLock& lock, const char* path) {
+// The lock is on the whole of "NAME.lock".
+bool lock_beside(LockFile& lock, const char* path) {
   PathText name;
   WidePath wide;
   if (std::snprintf(name.data(), name.size(), "%s.lock", path) >= int(name.size()) ||
       !widen_path(name.data(), wide))
     return false;
-  const HANDLE h = ::CreateFileW(wide.data(), GENERIC_READ | GENERIC_WRITE,
+  const HANDLE h = ::CreateFileW(wide.data(), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -27,7 +26,7 @@ bool lock_folder_of(FolderLock& lock, const char* path) {
   return true;
 }
 
-void unlock_folder(FolderLock& lock) {
+void release_lock(LockFile& lock) {
   if (lock.handle == -1) return;
   const HANDLE h = reinterpret_cast<HANDLE>(lock.handle);
   OVERLAPPED whole{};
