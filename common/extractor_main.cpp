@@ -67,19 +67,26 @@ bool not_back_to_back(const ExtractorRun& run, int32_t id, char (&line)[256]) {
   std::fflush(stdout);
 }
 
+}  // namespace
+
 // The movies of the range taking their turns: converted by any worker, ended one after another
-// in the order of the range. Guarded by `lock`.
+// in the order of the range. Guarded by the turns' lock.
 struct MovieSlot {
   MovieConsole console;
   MovieOutcome outcome;
-  bool done = false;
+  bool busy = false;                 // a worker is converting the movie in it
+  bool done = false;                 // converted, waiting for its turn to end
+  bool holds_output = false;         // its output is on the disk, or about to be
+  std::atomic<bool> dropped{false};  // its result is dropped: the movie is converted again
 };
 
 struct Turns {
   std::mutex lock;
-  std::condition_variable room;  // a slot came free, or the range is over
+  std::condition_variable room;  // a slot came free, a turn came, an output was given up
   int32_t next_id = 0;           // the next movie a worker takes
   int32_t head_id = 0;           // the next movie to end; all before it have ended
+  int32_t ahead = 0;             // movies in progress at once, the head's included
+  bool one_worker = false;       // the disk filled up: one movie after another from then on
   std::vector<std::unique_ptr<MovieSlot>> slots;
   // The range as read front to back: a read error ends the image for every later movie.
   bool read_error_met = false;
@@ -88,6 +95,8 @@ struct Turns {
 
   MovieSlot& slot(int32_t id) { return *slots[static_cast<std::size_t>(id) % slots.size()]; }
 };
+
+namespace {
 
 void report_read_error(const ExtractorRun& run, Turns& t) {
   if (!t.read_error_reported) say("cannot read file %s\n", run.image_path);
@@ -167,6 +176,45 @@ void run_movie(MovieJob& job, const std::function<void(MovieJob&, int)>& convert
   convert(job, worker);
 }
 
+// The disk filled up while movies were converted ahead of the head: their outputs held some of
+// it. From now on the movies are converted one after another, as one worker converts them; those
+// ahead are dropped (their outputs removed, their consoles muted) and converted again in their
+// turn. Under the lock.
+void fall_back_to_one_worker(Turns& t) {
+  if (t.one_worker) return;
+  t.one_worker = true;
+  t.ahead = 1;
+  for (int32_t id = t.head_id + 1; id < t.next_id; ++id) {
+    MovieSlot& slot = t.slot(id);
+    slot.dropped = true;
+    give_turn(slot.console, true);
+    if (slot.done) {
+      // Converted and waiting for its turn: its output is nobody's now.
+      if (slot.outcome.has_output) discard_pending_file(slot.outcome.output);
+      slot.holds_output = slot.done = false;
+    }
+  }
+  t.next_id = t.head_id + 1;
+  t.room.notify_all();
+}
+
+// A write of the job's output found the disk full. For the movie at the head, every movie ahead
+// gives up its output first, and the write is worth trying again; a movie ahead is dropped.
+bool make_room(void* context) {
+  MovieJob& job = *static_cast<MovieJob*>(context);
+  Turns& t = *job.turns;
+  std::unique_lock<std::mutex> hold(t.lock);
+  fall_back_to_one_worker(t);
+  if (job.id != t.head_id) return false;
+  t.room.wait(hold, [&] {
+    for (int32_t id = t.head_id + 1; id < t.head_id + static_cast<int32_t>(t.slots.size()); ++id) {
+      if (t.slot(id).holds_output) return false;
+    }
+    return true;
+  });
+  return true;
+}
+
 // A worker: takes the next movie of the range while there is room ahead of the head, converts
 // it, and ends every movie whose turn has come.
 void work(const ExtractorRun& run, Turns& t, MovieJob& job,
@@ -175,12 +223,13 @@ void work(const ExtractorRun& run, Turns& t, MovieJob& job,
   const int32_t last = run.range.last_id;
   for (;;) {
     t.room.wait(hold, [&] {
-      return t.next_id > last || t.next_id - t.head_id < static_cast<int32_t>(t.slots.size());
+      return t.next_id > last || (t.next_id - t.head_id < t.ahead && !t.slot(t.next_id).busy);
     });
     if (t.next_id > last) return;
     const int32_t id = t.next_id++;
     MovieSlot& slot = t.slot(id);
-    slot.done = false;
+    slot.busy = true;
+    slot.done = slot.holds_output = slot.dropped = false;
     slot.outcome = MovieOutcome{};
     slot.outcome.id = job.id = id;
     slot.outcome.frames = job.frames = run.tables.movie_frames[run.disc][id];
@@ -191,12 +240,23 @@ void work(const ExtractorRun& run, Turns& t, MovieJob& job,
                                                 : ConsoleMode::kLive);
     job.console = &slot.console;
     job.outcome = &slot.outcome;
+    job.slot = &slot;
+    job.dropped = &slot.dropped;
     hold.unlock();
     if (!gone) run_movie(job, convert, worker);
     hold.lock();
+    slot.busy = false;
+    if (slot.dropped) {
+      if (slot.outcome.has_output) discard_pending_file(slot.outcome.output);
+      slot.holds_output = false;
+      t.room.notify_all();
+      continue;
+    }
     slot.done = true;
     while (t.head_id < t.next_id && t.slot(t.head_id).done) {
-      end_movie_turn(run, t, t.slot(t.head_id).outcome);
+      MovieSlot& head = t.slot(t.head_id);
+      end_movie_turn(run, t, head.outcome);
+      head.done = head.holds_output = false;
       ++t.head_id;
       if (t.head_id < t.next_id) {
         give_turn(t.slot(t.head_id).console, image_gone_before(run, t, t.head_id));
@@ -248,9 +308,8 @@ bool open_extractor_image(ExtractorRun& run) {
 int convert_movies(ExtractorRun& run, const std::function<void(MovieJob&, int)>& convert) {
   Turns t;
   t.next_id = t.head_id = run.range.first_id;
-  for (int i = 0; i < kTurnsAheadPerWorker * run.workers; ++i) {
-    t.slots.push_back(std::make_unique<MovieSlot>());
-  }
+  t.ahead = kTurnsAheadPerWorker * run.workers;
+  for (int i = 0; i < t.ahead; ++i) t.slots.push_back(std::make_unique<MovieSlot>());
   std::vector<std::unique_ptr<ImageStream>> streams;
   std::vector<std::unique_ptr<MovieJob>> jobs;
   for (int w = 0; w < run.workers; ++w) {
@@ -259,6 +318,7 @@ int convert_movies(ExtractorRun& run, const std::function<void(MovieJob&, int)>&
     jobs.push_back(std::make_unique<MovieJob>());
     jobs.back()->run = &run;
     jobs.back()->image = streams.back().get();
+    jobs.back()->turns = &t;
   }
   std::vector<std::thread> others;
   for (int w = 1; w < run.workers; ++w) {
@@ -285,6 +345,38 @@ void pass_over_movie(MovieJob& job, const char* name) {
   job.outcome->read_failed = job.image->ended && job.image->read_failed;
 }
 
+bool open_movie_output(MovieJob& job, const char* name) {
+  Turns& t = *job.turns;
+  MovieSlot& slot = *job.slot;
+  {
+    std::unique_lock<std::mutex> hold(t.lock);
+    // What reads a FIFO or a device sees every byte at once: the movies before it come first.
+    if (names_a_stream(name)) {
+      t.room.wait(hold, [&] { return t.head_id == job.id || slot.dropped; });
+    }
+    if (slot.dropped) return false;
+    slot.holds_output = true;
+  }
+  job.output.room = {make_room, &job};
+  if (open_output(job.output, name)) return true;
+  const std::lock_guard<std::mutex> hold(t.lock);
+  slot.holds_output = false;
+  t.room.notify_all();
+  return false;
+}
+
+void give_up_output(MovieJob& job) {
+  Turns& t = *job.turns;
+  {
+    const std::lock_guard<std::mutex> hold(t.lock);
+    if (!job.slot->holds_output) return;
+  }
+  drop_output(job.output);
+  const std::lock_guard<std::mutex> hold(t.lock);
+  job.slot->holds_output = false;
+  t.room.notify_all();
+}
+
 void start_movie(MovieJob& job, const char* name) {
   console_printf(*job.console, "open file \"%s\". writing...\n", name);
   reset_progress(job.progress, job.frames, *job.console);
@@ -293,7 +385,7 @@ void start_movie(MovieJob& job, const char* name) {
 bool begin_movie_output(MovieJob& job, const char* prefix, const char* extension) {
   char name[kOutputNameBytes];
   format_movie_name(job, prefix, extension, name);
-  if (!open_output(job.output, name)) {
+  if (!open_movie_output(job, name)) {
     pass_over_movie(job, name);
     return false;
   }

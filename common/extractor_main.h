@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,6 +47,9 @@ struct MovieOutcome {
   PendingFile output;
 };
 
+struct Turns;
+struct MovieSlot;
+
 // A worker's own, reused from movie to movie: its stream of the image, the frame at hand, the
 // output it writes, and the movie it converts.
 struct MovieJob {
@@ -58,6 +62,11 @@ struct MovieJob {
   uint32_t frames = 0;  // the movie's frame count
   MovieConsole* console = nullptr;
   MovieOutcome* outcome = nullptr;
+  // The range's turns and the movie's place among them. A movie converted ahead is dropped when
+  // the disk fills up (its output is removed at once and it is converted again in its turn).
+  Turns* turns = nullptr;
+  MovieSlot* slot = nullptr;
+  const std::atomic<bool>* dropped = nullptr;
 };
 
 // What a tool adds to the frame: its name, usage line and help, its per-movie operation over
@@ -118,6 +127,10 @@ void format_movie_name(const MovieJob& job, const char* prefix, const char* exte
 // movie's frames, so that a read error among them is found as reading them would find it.
 void pass_over_movie(MovieJob& job, const char* name);
 
+// Creates the movie's output `name`. A FIFO or a device is opened only in the movie's turn,
+// once the movies before it have been written. False when it cannot be created.
+bool open_movie_output(MovieJob& job, const char* name);
+
 // A movie whose output is open: prints "open file \"%s\". writing...\n" and starts the
 // progress meter for the movie.
 void start_movie(MovieJob& job, const char* name);
@@ -130,8 +143,12 @@ bool begin_movie_output(MovieJob& job, const char* prefix, const char* extension
 // the movie's turn. `written` false: the tool itself failed to write part of it.
 void finish_movie_output(MovieJob& job, bool written = true);
 
+// A movie that was dropped gives up its output, and the room it took on the disk, at once.
+void give_up_output(MovieJob& job);
+
 // The movie's frames, one by one, into job.frame.
 inline void read_next_frame(MovieJob& job) {
+  if (job.dropped->load(std::memory_order_relaxed)) give_up_output(job);
   read_movie_frame(*job.image, job.progress, job.frame);
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace kv9 {
 namespace {
@@ -12,11 +13,11 @@ namespace {
 inline constexpr int kCleanupSlots = 128;
 
 struct CleanupSlot {
-  std::atomic<bool> taken{false};  // the slot belongs to a file
-  std::atomic<bool> armed{false};  // its path is whole and the file may exist
+  bool armed = false;  // the path is whole and the file may exist
   char path[kMaxPathBytes];
 };
 CleanupSlot slots[kCleanupSlots];
+std::mutex table_hold;
 
 std::atomic<uint64_t> names_made{0};
 
@@ -44,26 +45,32 @@ bool make_temp_name(const char* target, PathText& temp) {
   return std::snprintf(temp.data(), temp.size(), "%s.%s", target, suffix) < int(temp.size());
 }
 
+CleanupHold::CleanupHold() {
+  table_hold.lock();
+}
+
+CleanupHold::~CleanupHold() {
+  table_hold.unlock();
+}
+
 int arm_cleanup(const char* path) {
   for (int i = 0; i < kCleanupSlots; ++i) {
-    bool free = false;
-    if (!slots[i].taken.compare_exchange_strong(free, true)) continue;
+    if (slots[i].armed) continue;
     std::snprintf(slots[i].path, sizeof slots[i].path, "%s", path);
-    slots[i].armed.store(true);
+    slots[i].armed = true;
     return i;
   }
   return -1;
 }
 
 void disarm_cleanup(int slot) {
-  if (slot < 0) return;
-  slots[slot].armed.store(false);
-  slots[slot].taken.store(false);
+  if (slot >= 0) slots[slot].armed = false;
 }
 
 void remove_armed_files(void (*remove)(const char* path)) {
+  table_hold.lock();  // never given back: the process ends holding it
   for (CleanupSlot& s : slots) {
-    if (s.armed.load()) remove(s.path);
+    if (s.armed) remove(s.path);
   }
 }
 

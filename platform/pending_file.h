@@ -11,6 +11,7 @@
 // fails.)
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -24,7 +25,7 @@ enum class PendingKind {
 };
 
 struct PendingFile {
-  std::FILE* file = nullptr;  // where the bytes go
+  std::FILE* file = nullptr;  // the open file: the address file's text goes through it
   PendingKind kind = PendingKind::kOutput;
   bool direct = false;    // a FIFO or a device, written into directly
   intptr_t unnamed = -1;  // the unnamed file, kept open until it is put in place
@@ -36,6 +37,20 @@ struct PendingFile {
 // Creates the file that stands in for `name` until it is put in place. False when it cannot be
 // created (a folder of that name, a folder that cannot be written...).
 bool create_pending_file(PendingFile& p, const char* name, PendingKind kind);
+
+// An output's bytes go straight to the file beneath `file`, never through its buffer.
+enum class WriteResult {
+  kWritten,  // every byte
+  kNoSpace,  // the disk or the user's quota is full: bytes may go in once others free room
+  kFailed,   // any other failure: an I/O error, the file-size limit, a reader that went away
+};
+// Writes bytes n_done to n of `data` at the file's position, advancing n_done past every byte
+// written, also when the write stops part-way.
+WriteResult write_pending_bytes(PendingFile& p, const uint8_t* data, std::size_t n,
+                                std::size_t& n_done);
+// Moves the file's position as lseek does (SEEK_SET, SEEK_CUR, SEEK_END); returns the new
+// position, or -1 when that fails (a FIFO, a device).
+int64_t seek_pending_file(PendingFile& p, int64_t offset, int whence);
 
 // Ends the writing: flushes and closes the stream. False when a write or the close failed.
 bool close_pending_file(PendingFile& p);
@@ -50,8 +65,14 @@ void discard_pending_file(PendingFile& p);
 // True when a file stands under the final name now: an earlier output, to be replaced or kept.
 bool target_exists(const PendingFile& p);
 
+// True when writing `name` writes into a FIFO or a device (through symbolic links): it is
+// written directly, and what it is written to sees every byte at once.
+bool names_a_stream(const char* name);
+
 // From now on an interrupt (SIGINT, SIGTERM or SIGHUP; Ctrl+C or a closed console on Windows)
-// removes the named temporary files, then ends the process as it would have ended it.
+// removes the named temporary files, then ends the process as it would have ended it. Call it
+// before the process makes any other thread. A write refused for the file size (SIGXFSZ) or to
+// a pipe whose reader went away (SIGPIPE) fails as a write, and never ends the process.
 void install_interrupt_cleanup();
 
 }  // namespace kv9

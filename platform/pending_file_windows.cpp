@@ -2,6 +2,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/temp_names.h"
 #include "platform/pending_file.h"
 #include "platform/wide_path_windows.h"
@@ -20,10 +22,14 @@ inline constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_
 // earlier file stays.
 inline constexpr int kReplaceAttempts = 60;
 inline constexpr DWORD kReplacePauseMs = 50;
+inline constexpr std::size_t kMaxWriteBytes = std::size_t{1} << 30;
+inline constexpr DWORD kDiskQuotaExceeded =
+    1295;  // ERROR_DISK_QUOTA_EXCEEDED (not in MinGW's headers)
 
-// A new named file beside the target, entered into the interrupt cleanup. It may be deleted
-// while open, so that an interrupt can remove it.
+// A new named file beside the target, entered into the interrupt cleanup as it is made. It may
+// be deleted while open, so that an interrupt can remove it.
 HANDLE open_named(PendingFile& p) {
+  const CleanupHold hold;
   for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
     WidePath wide;
     if (!make_temp_name(p.target.data(), p.temp_name) || !widen_path(p.temp_name.data(), wide))
@@ -41,7 +47,14 @@ HANDLE open_named(PendingFile& p) {
   return INVALID_HANDLE_VALUE;
 }
 
-void forget_named(PendingFile& p) {
+void remove_file(const char* path) {
+  WidePath wide;
+  if (widen_path(path, wide)) ::DeleteFileW(wide.data());
+}
+
+// Removes the named temporary file, if any, and takes it out of the cleanup; under the hold.
+void remove_named(PendingFile& p) {
+  if (p.temp_name[0] != '\0') remove_file(p.temp_name.data());
   disarm_cleanup(p.cleanup_slot);
   p.cleanup_slot = -1;
   p.temp_name[0] = '\0';
@@ -52,8 +65,9 @@ DWORD attributes_of(const char* path) {
   return widen_path(path, wide) ? ::GetFileAttributesW(wide.data()) : INVALID_FILE_ATTRIBUTES;
 }
 
-// Moves the named file over the target, waiting for a reader that holds the target open.
-bool replace_target(const PendingFile& p, DWORD earlier) {
+// Moves the named file over the target, waiting for a reader that holds the target open. Each
+// attempt runs under the cleanup's hold, and the moved file leaves the cleanup in the same step.
+bool replace_target(PendingFile& p, DWORD earlier) {
   WidePath from;
   WidePath to;
   if (!widen_path(p.temp_name.data(), from) || !widen_path(p.target.data(), to)) return false;
@@ -62,8 +76,16 @@ bool replace_target(const PendingFile& p, DWORD earlier) {
   const bool may_wait =
       earlier != INVALID_FILE_ATTRIBUTES && (earlier & FILE_ATTRIBUTE_READONLY) == 0;
   for (int attempt = 0;; ++attempt) {
-    if (::MoveFileExW(from.data(), to.data(), flags)) return true;
-    const DWORD error = ::GetLastError();
+    DWORD error;
+    {
+      const CleanupHold hold;
+      if (::MoveFileExW(from.data(), to.data(), flags)) {
+        p.temp_name[0] = '\0';
+        remove_named(p);
+        return true;
+      }
+      error = ::GetLastError();
+    }
     const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
                       error == ERROR_LOCK_VIOLATION;
     if (!held || !may_wait || attempt + 1 == kReplaceAttempts) return false;
@@ -71,11 +93,7 @@ bool replace_target(const PendingFile& p, DWORD earlier) {
   }
 }
 
-void remove_file(const char* path) {
-  WidePath wide;
-  if (widen_path(path, wide)) ::DeleteFileW(wide.data());
-}
-
+// Runs on a thread of its own, which the system makes for the event.
 BOOL WINAPI on_console_event(DWORD) {
   remove_armed_files(remove_file);
   return FALSE;  // the next handler, the system's own, ends the process
@@ -103,6 +121,28 @@ bool create_pending_file(PendingFile& p, const char* name, PendingKind kind) {
   return false;
 }
 
+WriteResult write_pending_bytes(PendingFile& p, const uint8_t* data, std::size_t n,
+                                std::size_t& n_done) {
+  const auto h = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(p.file)));
+  while (n_done < n) {
+    const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(n - n_done, kMaxWriteBytes));
+    DWORD wrote = 0;
+    if (!::WriteFile(h, data + n_done, ask, &wrote, nullptr) || wrote == 0) {
+      const DWORD error = ::GetLastError();
+      return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ||
+                     error == kDiskQuotaExceeded
+                 ? WriteResult::kNoSpace
+                 : WriteResult::kFailed;
+    }
+    n_done += wrote;
+  }
+  return WriteResult::kWritten;
+}
+
+int64_t seek_pending_file(PendingFile& p, int64_t offset, int whence) {
+  return ::_lseeki64(::_fileno(p.file), offset, whence);
+}
+
 bool close_pending_file(PendingFile& p) {
   if (p.file == nullptr) return true;
   bool ok = std::ferror(p.file) == 0 && std::fflush(p.file) == 0;
@@ -123,23 +163,25 @@ bool commit_pending_file(PendingFile& p) {
     ok = widen_path(p.temp_name.data(), wide) &&
          ::SetFileAttributesW(wide.data(), earlier & kKeptAttributes);
   }
-  if (!ok || !replace_target(p, earlier)) {
-    discard_pending_file(p);
-    return false;
-  }
-  forget_named(p);
-  return true;
+  if (ok && replace_target(p, earlier)) return true;
+  const CleanupHold hold;
+  remove_named(p);
+  return false;
 }
 
 void discard_pending_file(PendingFile& p) {
   if (p.file != nullptr) std::fclose(p.file);
   p.file = nullptr;
-  if (p.temp_name[0] != '\0') remove_file(p.temp_name.data());
-  forget_named(p);
+  const CleanupHold hold;
+  remove_named(p);
 }
 
 bool target_exists(const PendingFile& p) {
   return attributes_of(p.target.data()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool names_a_stream(const char*) {
+  return false;  // a folder holds no FIFOs; device names are not taken as outputs
 }
 
 void install_interrupt_cleanup() {

@@ -141,15 +141,15 @@ using IoBytes = uint8_t*;
 int write_output(void* opaque, IoBytes bytes, int n) {
   OutputFile& out = *static_cast<OutputFile*>(opaque);
   put_bytes(out, bytes, static_cast<std::size_t>(n));
-  return std::ferror(out.pending.file) != 0 ? AVERROR(EIO) : n;
+  return out.failed ? AVERROR(EIO) : n;
 }
 
-int64_t seek_output(void* opaque, int64_t offset, int whence) {
+int64_t seek_in_output(void* opaque, int64_t offset, int whence) {
   OutputFile& out = *static_cast<OutputFile*>(opaque);
   whence &= ~AVSEEK_FORCE;
   if (whence == AVSEEK_SIZE) return AVERROR(ENOSYS);
-  if (fseeko(out.pending.file, offset, whence) != 0) return AVERROR(errno);
-  return ftello(out.pending.file);
+  const int64_t at = seek_output(out, offset, whence);
+  return at < 0 ? AVERROR(EIO) : at;
 }
 
 bool add_stream(AVFormatContext* muxer, const AVCodecContext* encoder) {
@@ -163,7 +163,8 @@ bool add_stream(AVFormatContext* muxer, const AVCodecContext* encoder) {
 bool open_movie_file(MovieExportState& s, OutputFile& out) {
   auto* buffer = static_cast<uint8_t*>(av_malloc(kMuxIoBufferBytes));
   if (buffer == nullptr) return false;
-  s.io = avio_alloc_context(buffer, kMuxIoBufferBytes, 1, &out, nullptr, write_output, seek_output);
+  s.io =
+      avio_alloc_context(buffer, kMuxIoBufferBytes, 1, &out, nullptr, write_output, seek_in_output);
   if (s.io == nullptr) {
     av_free(buffer);
     return false;
@@ -256,7 +257,7 @@ void export_movie(MovieJob& job, MovieExportState& s) {
   }
   char name[kOutputNameBytes];
   format_movie_name(job, "kv9_", ".mkv", name);
-  if (!s.ready || !open_output(job.output, name)) {
+  if (!s.ready || !open_movie_output(job, name)) {
     pass_over_movie(job, name);
     return;
   }
