@@ -8,7 +8,7 @@
 namespace kv9 {
 namespace {
 
-// --- Eight table lookups for every eight bytes --------------------------------------------------
+// --- Eight table lookups for every eight bytes ---------------------------------------------------
 inline constexpr std::size_t kSlices = 8;  // bytes taken by one step of the table path
 inline constexpr std::size_t kByteValues = 256;
 using SliceTables = std::array<std::array<uint32_t, kByteValues>, kSlices>;
@@ -58,7 +58,7 @@ uint32_t crc_table(const uint8_t* p, std::size_t n, uint32_t crc) {
   return crc;
 }
 
-// --- Carry-less multiplication ------------------------------------------------------------------
+// --- Carry-less multiplication -------------------------------------------------------------------
 // The bytes are taken 16 at a time as polynomials, bit 0 of the first byte the highest power
 // (the reflected order). Four such lanes run side by side; a lane is carried forward over the
 // bytes that follow it by multiplying it by x^distance modulo the polynomial, which keeps it
@@ -125,8 +125,8 @@ inline constexpr FoldConstants kFoldOverOne = fold_by(kLaneBits);
   for (; n >= kLaneBytes; n -= kLaneBytes, p += kLaneBytes) {
     one = _mm_xor_si128(fold(one, over_one), load(p));
   }
-  alignas(kLaneBytes) uint8_t folded[kLaneBytes];
-  _mm_store_si128(reinterpret_cast<__m128i*>(folded), one);
+  uint8_t folded[kLaneBytes];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(folded), one);
   return crc_table(p, n, crc_table(folded, kLaneBytes, 0));
 }
 

@@ -31,7 +31,7 @@ namespace kv9 {
 
 enum class RawMode { kMode1, kMode2 };
 
-// --- Every raw sector ---------------------------------------------------------------------------
+// --- Every raw sector ----------------------------------------------------------------------------
 inline constexpr std::size_t kRawSyncBytes = 12;
 // The sync pattern opening every data sector.
 inline constexpr std::array<uint8_t, kRawSyncBytes> kRawSync = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
@@ -56,16 +56,14 @@ inline constexpr uint8_t mode_byte(RawMode mode) {
   return mode == RawMode::kMode1 ? 1 : 2;
 }
 
-// --- Mode 1
-// ---------------------------------------------------------------------------------------
+// --- Mode 1 --------------------------------------------------------------------------------------
 inline constexpr std::size_t kMode1DataAt = kRawAddressAt + kRawHeaderBytes;
 inline constexpr std::size_t kMode1EdcAt = kMode1DataAt + kSectorSize;
 inline constexpr std::size_t kMode1ZeroAt = kMode1EdcAt + 4;
 inline constexpr std::size_t kMode1ZeroBytes = 8;
 static_assert(kMode1DataAt == 16 && kMode1EdcAt == 2064);
 
-// --- Mode 2
-// ---------------------------------------------------------------------------------------
+// --- Mode 2 --------------------------------------------------------------------------------------
 inline constexpr std::size_t kSubheaderAt = kRawAddressAt + kRawHeaderBytes;
 inline constexpr std::size_t kSubheaderBytes = 4;
 inline constexpr std::size_t kSubheaderCopyAt = kSubheaderAt + kSubheaderBytes;
@@ -79,8 +77,7 @@ inline constexpr std::size_t kForm2DataBytes = 2324;
 inline constexpr std::size_t kForm2EdcAt = kMode2DataAt + kForm2DataBytes;
 static_assert(kForm1EdcAt == 2072 && kForm2EdcAt + 4 == kRawSectorSize);
 
-// --- ECC of Mode 1 and Mode 2 Form 1
-// ---------------------------------------------------------------
+// --- ECC of Mode 1 and Mode 2 Form 1 -------------------------------------------------------------
 inline constexpr std::size_t kEccAt = kForm1EdcAt + 4;
 inline constexpr std::size_t kEccPBytes = 172;
 inline constexpr std::size_t kEccQAt = kEccAt + kEccPBytes;
