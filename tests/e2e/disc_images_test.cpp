@@ -24,9 +24,9 @@ using test::read_file;
 // chdman 0.251 cannot open a compressed CHD of fewer than about 100 sectors.
 constexpr uint32_t kSectors = 300;
 
-void skip_unless_linux_clients() {
-  if (test::windows_tools()) GTEST_SKIP() << "checks the builder, which the Linux run covers";
-}
+// The Windows run of the end-to-end tests skips this file: it checks the builder, not the tools.
+#define SKIP_ON_THE_WINDOWS_RUN() \
+  if (test::windows_tools()) GTEST_SKIP() << "checks the builder, which the Linux run covers"
 
 // kv9disc1.img in `dir`: a movie in filler, cut `cut` bytes short of its last sector's end.
 fs::path write_cooked_image(const fs::path& dir, uint32_t cut = 0) {
@@ -71,7 +71,7 @@ struct AddressCase {
 };
 
 TEST(RawSectors, CarryAddressEdcAndParityAsWrittenOut) {
-  skip_unless_linux_clients();
+  SKIP_ON_THE_WINDOWS_RUN();
   std::mt19937 rng(2352);
   for (const RawMode mode : {RawMode::kMode1, RawMode::kMode2}) {
     for (const AddressCase& a :
@@ -119,7 +119,7 @@ TEST(RawSectors, CarryAddressEdcAndParityAsWrittenOut) {
 // Damage is the one change: bit 0 of user-data byte 1024 of a damaged sector, the address of
 // the next sector in a misaddressed one.
 TEST(RawDiscs, DamageChangesTheChosenBytesOnly) {
-  skip_unless_linux_clients();
+  SKIP_ON_THE_WINDOWS_RUN();
   test::TempDir dir;
   const fs::path image = write_cooked_image(dir.path());
   for (const RawMode mode : {RawMode::kMode1, RawMode::kMode2}) {
@@ -154,7 +154,7 @@ struct ClientCase {
 class RawDiscClients : public testing::TestWithParam<ClientCase> {
  protected:
   void SetUp() override {
-    skip_unless_linux_clients();
+    SKIP_ON_THE_WINDOWS_RUN();
     const ClientCase& c = GetParam();
     image = write_cooked_image(dir.path(), c.cut);
     disc = {c.mode,
@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(Discs, Chdman, testing::ValuesIn(kClientCases), kCaseNa
 // builder's BIN is smaller by about the 276 parity bytes of every sector than the CHD of the
 // same BIN with one parity bit flipped in every sector, which it must keep whole.
 TEST(RawDiscs, ChdmanRemakesTheParityOfEverySector) {
-  skip_unless_linux_clients();
+  SKIP_ON_THE_WINDOWS_RUN();
   if (!test::have_program("chdman")) GTEST_SKIP() << "no chdman (Debian: mame-tools)";
   test::TempDir dir;
   const fs::path image = write_cooked_image(dir.path());
