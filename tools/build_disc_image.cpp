@@ -1,9 +1,11 @@
 // build_disc_image: writes a synthetic disc image and lists the movies it placed, one
-// "id=%d, address=0x%08X, frame=0x%04X" line each, ready for a movie address file.
+// "id=%d, address=0x%08X, frame=0x%04X" line each, ready for a movie address file; with --raw
+// also the image's raw BIN (and CUE sheet, audio track, damage) beside it.
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +13,7 @@
 
 #include "common/movie_table.h"
 #include "tools/disc_image_builder.h"
+#include "tools/raw_disc_writer.h"
 
 namespace {
 
@@ -26,6 +29,7 @@ constexpr uint64_t kBytesPerMb = 1024 * 1024;
 constexpr uint32_t kMaxSizeMb = 4095;
 constexpr uint32_t kSectorsPerMb = kBytesPerMb / kv9::kSectorSize;
 constexpr uint32_t kFramesPerMb = kBytesPerMb / kv9::kFrameBytes;  // 51 (and a fifth)
+constexpr uint32_t kMaxAudioSeconds = 74 * 60;                     // a whole 74-minute disc
 
 // demo: a movie for every id of the disc, back to back after a little filler, as the real discs
 // hold them. Movie i has 21 + (13 i mod 20) frames: 21 to 40, multiples of 4 and others, 956
@@ -62,7 +66,19 @@ void print_usage(std::FILE* to) {
                "  --filler-seed N              seed of the pseudo-random filler\n"
                "  --preset demo                a movie for every id of the disc, back to back\n"
                "  --preset bench --size-mb N   about N MB, mostly filler, a few movies\n"
-               "  --preset movies --size-mb N  movies back to back from sector 0, about N MB\n");
+               "  --preset movies --size-mb N  movies back to back from sector 0, about N MB\n"
+               "then, beside OUTPUT.img, its raw disc (OUTPUT is the name without extension):\n"
+               "  --raw mode1|mode2            OUTPUT.bin: every sector as a 2352-byte Mode 1 or\n"
+               "                               Mode 2 Form 1 sector (sync, address, EDC, ECC)\n"
+               "  --cue                        OUTPUT.cue, the sheet of the BIN\n"
+               "  --audio-track SECONDS        an audio track after the data track (2 s of\n"
+               "                               silence, then a quiet tone), in OUTPUT.bin\n"
+               "  --track-files                one file per track instead: OUTPUT (Track 1).bin\n"
+               "                               and OUTPUT (Track 2).bin\n"
+               "  --damage SECTOR              bit 0 of that sector's user-data byte 1024 flipped\n"
+               "                               after its EDC and ECC were made (repeatable)\n"
+               "  --damage-address SECTOR      that sector carries the next sector's address\n"
+               "                               (repeatable)\n");
 }
 
 template <class T>
@@ -167,12 +183,22 @@ int main(int argc, char** argv) {
   std::string preset;
   std::optional<uint32_t> size_mb;
   bool explicit_layout = false;
+  std::optional<kv9::RawMode> raw_mode;
+  kv9::builder::RawDisc raw_disc;
+  bool cue = false;
+  bool track_files = false;
+  bool raw_extras = false;  // an option that needs --raw
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       print_usage(stdout);
       return 0;
+    }
+    if (arg == "--cue" || arg == "--track-files") {
+      (arg == "--cue" ? cue : track_files) = true;
+      raw_extras = true;
+      continue;
     }
     if (!arg.starts_with("--")) {
       if (!output.empty()) return fail("more than one output file given");
@@ -211,6 +237,22 @@ int main(int argc, char** argv) {
       if (!size_mb || *size_mb == 0 || *size_mb > kMaxSizeMb) {
         return fail("--size-mb takes 1 to 4095");
       }
+    } else if (arg == "--raw") {
+      if (value != "mode1" && value != "mode2") return fail("--raw takes mode1 or mode2");
+      raw_mode = value == "mode1" ? kv9::RawMode::kMode1 : kv9::RawMode::kMode2;
+    } else if (arg == "--audio-track") {
+      const auto seconds = parse_number<uint32_t>(value);
+      if (!seconds || *seconds == 0 || *seconds > kMaxAudioSeconds) {
+        return fail("--audio-track takes 1 to 4440 seconds");
+      }
+      raw_disc.audio_seconds = *seconds;
+      raw_extras = true;
+    } else if (arg == "--damage" || arg == "--damage-address") {
+      const auto sector = parse_number<uint32_t>(value);
+      if (!sector) return fail(std::string(arg) + " takes a sector number");
+      (arg == "--damage" ? raw_disc.damaged_sectors : raw_disc.misaddressed_sectors)
+          .push_back(*sector);
+      raw_extras = true;
     } else {
       return fail("unknown option " + std::string(arg));
     }
@@ -225,6 +267,10 @@ int main(int argc, char** argv) {
     return fail(sized ? "--preset " + preset + " needs --size-mb"
                       : "--size-mb goes with --preset bench or movies");
   }
+  if (raw_extras && !raw_mode)
+    return fail("--cue, --audio-track, --track-files and --damage go with --raw");
+  if (track_files && raw_disc.audio_seconds == 0)
+    return fail("--track-files goes with --audio-track");
   if (preset == "demo") add_demo_movies(disc_layout);
   if (preset == "bench") {
     if (*size_mb < kBenchMinSizeMb) return fail("--preset bench needs --size-mb 8 or more");
@@ -236,6 +282,17 @@ int main(int argc, char** argv) {
   if (!kv9::builder::write_image(disc_layout, output, &error)) {
     std::fprintf(stderr, "build_disc_image: %s\n", error.c_str());
     return 1;
+  }
+  if (raw_mode) {
+    raw_disc.mode = *raw_mode;
+    const std::string stem = std::filesystem::path(output).replace_extension().string();
+    raw_disc.bin_path = stem + (track_files ? " (Track 1).bin" : ".bin");
+    if (track_files) raw_disc.audio_bin_path = stem + " (Track 2).bin";
+    if (cue) raw_disc.cue_path = stem + ".cue";
+    if (!kv9::builder::write_raw_disc(output, raw_disc, &error)) {
+      std::fprintf(stderr, "build_disc_image: %s\n", error.c_str());
+      return 1;
+    }
   }
   for (std::size_t id = 0; id < disc_layout.movies.size(); ++id) {
     const MovieLayout& m = disc_layout.movies[id];

@@ -1,0 +1,253 @@
+// The builder's raw discs (BIN/CUE) against what others make of them: bchunk turns each back
+// into the 2048-byte image, chdman compresses it to a CHD and extracts it again byte for byte,
+// and leaves out the parity of every sector as parity it can remake. The sectors' EDC, address
+// and parity against plain references and values written out by hand.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/reference_edc.h"
+#include "support/temp_dir.h"
+#include "tools/disc_image_builder.h"
+#include "tools/raw_disc_writer.h"
+
+namespace kv9 {
+namespace {
+
+namespace fs = std::filesystem;
+using test::read_file;
+
+// chdman 0.251 cannot open a compressed CHD of fewer than about 100 sectors.
+constexpr uint32_t kSectors = 300;
+
+// The Windows run of the end-to-end tests skips this file: it checks the builder, not the tools.
+#define SKIP_ON_THE_WINDOWS_RUN() \
+  if (test::windows_tools()) GTEST_SKIP() << "checks the builder, which the Linux run covers"
+
+// kv9disc1.img in `dir`: a movie in filler, cut `cut` bytes short of its last sector's end.
+fs::path write_cooked_image(const fs::path& dir, uint32_t cut = 0) {
+  builder::DiscLayout layout;
+  layout.total_sectors = kSectors;
+  layout.movies.push_back({8, 3, {}, {}, {}});
+  if (cut != 0) layout.cut_at_byte = uint64_t{kSectors} * 2048 - cut;
+  const fs::path image = dir / "kv9disc1.img";
+  EXPECT_TRUE(builder::write_image(layout, image.string()));
+  return image;
+}
+
+// --- Sectors -------------------------------------------------------------------------------------
+uint8_t gf_times(uint8_t a, uint8_t b) {  // GF(2^8), x^8 + x^4 + x^3 + x^2 + 1
+  unsigned product = 0;
+  for (int bit = 7; bit >= 0; --bit) {
+    product <<= 1;
+    if ((product & 0x100) != 0) product ^= 0x11D;
+    if ((b >> bit & 1) != 0) product ^= a;
+  }
+  return static_cast<uint8_t>(product);
+}
+
+// Both syndromes of the vector of words `word(0..n-1)` in byte plane `plane` of the 1170 words
+// from byte 12: sum v_i and sum alpha^(n-1-i) v_i.
+template <class Word>
+std::pair<int, int> syndromes(const uint8_t* sector, int plane, int n, Word word) {
+  uint8_t s0 = 0, s1 = 0;
+  for (int i = 0; i < n; ++i) {
+    const uint8_t v = sector[12 + 2 * word(i) + plane];
+    uint8_t weight = 1;
+    for (int k = 0; k < n - 1 - i; ++k) weight = gf_times(weight, 2);
+    s0 ^= v;
+    s1 ^= gf_times(weight, v);
+  }
+  return {s0, s1};
+}
+
+struct AddressCase {
+  uint32_t lba;
+  std::array<uint8_t, 3> bcd;
+};
+
+TEST(RawSectors, CarryAddressEdcAndParityAsWrittenOut) {
+  SKIP_ON_THE_WINDOWS_RUN();
+  std::mt19937 rng(2352);
+  for (const RawMode mode : {RawMode::kMode1, RawMode::kMode2}) {
+    for (const AddressCase& a :
+         {AddressCase{0, {0x00, 0x02, 0x00}}, {333333, {0x74, 0x06, 0x33}}}) {
+      std::array<uint8_t, 2048> data;
+      for (auto& b : data) b = static_cast<uint8_t>(rng());
+      std::array<uint8_t, 2352> s;
+      builder::make_raw_sector(data.data(), mode, a.lba, s.data());
+      const bool one = mode == RawMode::kMode1;
+      SCOPED_TRACE("mode " + std::to_string(one ? 1 : 2) + ", LBA " + std::to_string(a.lba));
+      const std::array<uint8_t, 16> head = {
+          0,    0xFF, 0xFF, 0xFF, 0xFF,     0xFF,     0xFF,     0xFF,
+          0xFF, 0xFF, 0xFF, 0,    a.bcd[0], a.bcd[1], a.bcd[2], uint8_t(one ? 1 : 2)};
+      EXPECT_TRUE(std::equal(head.begin(), head.end(), s.begin()));
+      const std::array<uint8_t, 8> subheaders = {0, 0, 8, 0, 0, 0, 8, 0};
+      EXPECT_TRUE(one || std::equal(subheaders.begin(), subheaders.end(), s.begin() + 16));
+      const std::size_t data_at = one ? 16 : 24, edc_from = one ? 0 : 16;
+      EXPECT_TRUE(std::equal(data.begin(), data.end(), s.begin() + data_at));
+      const uint32_t edc = test::ref_edc(&s[edc_from], data_at + 2048 - edc_from);
+      const std::size_t edc_at = data_at + 2048;
+      EXPECT_EQ(
+          s[edc_at] | s[edc_at + 1] << 8 | s[edc_at + 2] << 16 | uint32_t(s[edc_at + 3]) << 24,
+          edc);
+      EXPECT_TRUE(!one || std::all_of(&s[2068], &s[2076], [](uint8_t b) { return b == 0; }));
+
+      if (!one) std::fill(&s[12], &s[16], uint8_t{0});  // Mode 2 parity takes the header as zero
+      for (int plane = 0; plane < 2; ++plane) {
+        for (int c = 0; c < 43; ++c) {  // P: column c, 24 words and 2 parity words
+          EXPECT_EQ(syndromes(s.data(), plane, 26, [&](int i) { return 43 * i + c; }),
+                    std::pair(0, 0))
+              << "P column " << c << " plane " << plane;
+        }
+        for (int d = 0; d < 26; ++d) {  // Q: diagonal d, 43 words and 2 parity words
+          const auto word = [&](int i) {
+            return i < 43 ? (44 * i + 43 * d) % 1118 : 1118 + d + 26 * (i - 43);
+          };
+          EXPECT_EQ(syndromes(s.data(), plane, 45, word), std::pair(0, 0))
+              << "Q diagonal " << d << " plane " << plane;
+        }
+      }
+    }
+  }
+}
+
+// Damage is the one change: bit 0 of user-data byte 1024 of a damaged sector, the address of
+// the next sector in a misaddressed one.
+TEST(RawDiscs, DamageChangesTheChosenBytesOnly) {
+  SKIP_ON_THE_WINDOWS_RUN();
+  test::TempDir dir;
+  const fs::path image = write_cooked_image(dir.path());
+  for (const RawMode mode : {RawMode::kMode1, RawMode::kMode2}) {
+    builder::RawDisc whole{mode, (dir / "whole.bin").string(), "", 0, "", {}, {}};
+    builder::RawDisc damaged{mode, (dir / "damaged.bin").string(), "", 0, "", {5, 299}, {7}};
+    ASSERT_TRUE(builder::write_raw_disc(image.string(), whole));
+    ASSERT_TRUE(builder::write_raw_disc(image.string(), damaged));
+    const std::string a = read_file(whole.bin_path), b = read_file(damaged.bin_path);
+    ASSERT_EQ(a.size(), b.size());
+    const std::size_t data_at = mode == RawMode::kMode1 ? 16 : 24;
+    std::vector<std::pair<std::size_t, int>> changes;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != b[i]) changes.push_back({i, (a[i] ^ b[i]) & 0xFF});
+    }
+    // Sector 7 lies at 00:02:07, sector 8 at 00:02:08: the frame byte changes by 0x07 ^ 0x08.
+    EXPECT_EQ(changes,
+              (std::vector<std::pair<std::size_t, int>>{{2352 * 5 + data_at + 1024, 1},
+                                                        {2352 * 7 + 14, 0x0F},
+                                                        {2352 * 299 + data_at + 1024, 1}}));
+  }
+}
+
+// --- Clients -------------------------------------------------------------------------------------
+struct ClientCase {
+  const char* name;
+  RawMode mode;
+  uint32_t audio_seconds;
+  bool track_files;        // the audio track in a BIN of its own
+  uint32_t cut;            // the image ends this many bytes before its last sector does
+  std::string chdman_cue;  // the sheet chdman extractcd writes as out.cue
+};
+class RawDiscClients : public testing::TestWithParam<ClientCase> {
+ protected:
+  void SetUp() override {
+    SKIP_ON_THE_WINDOWS_RUN();
+    const ClientCase& c = GetParam();
+    image = write_cooked_image(dir.path(), c.cut);
+    disc = {c.mode,
+            (dir / (c.track_files ? "disc (Track 1).bin" : "disc.bin")).string(),
+            (dir / "disc.cue").string(),
+            c.audio_seconds,
+            c.track_files ? (dir / "disc (Track 2).bin").string() : "",
+            {},
+            {}};
+    ASSERT_TRUE(builder::write_raw_disc(image.string(), disc));
+  }
+  test::TempDir dir;
+  fs::path image;
+  builder::RawDisc disc;
+};
+class Bchunk : public RawDiscClients {};
+class Chdman : public RawDiscClients {};
+
+// bchunk's ISO of track 1 (user data at 16 for Mode 1, at 24 for MODE2/2352) is the image, a
+// last partial sector padded with zeros.
+TEST_P(Bchunk, GivesBackTheImage) {
+  if (!test::have_program("bchunk")) GTEST_SKIP() << "no bchunk (Debian: bchunk)";
+  const auto r = test::run_program(dir.path(), "bchunk", {disc.bin_path, disc.cue_path, "out"});
+  ASSERT_EQ(r.status, 0) << r.output << r.errors;
+  EXPECT_TRUE(read_file(dir / "out01.iso") == read_file(image) + std::string(GetParam().cut, '\0'));
+}
+
+// chdman keeps every byte of every track, and writes its sheet and one BIN of all tracks.
+TEST_P(Chdman, RoundTrips) {
+  if (!test::have_program("chdman")) GTEST_SKIP() << "no chdman (Debian: mame-tools)";
+  const auto made =
+      test::run_program(dir.path(), "chdman", {"createcd", "-i", disc.cue_path, "-o", "disc.chd"});
+  ASSERT_EQ(made.status, 0) << made.output << made.errors;
+  fs::create_directory(dir / "x");
+  const auto back =
+      test::run_program(dir.path(), "chdman", {"extractcd", "-i", "disc.chd", "-o", "x/out.cue"});
+  ASSERT_EQ(back.status, 0) << back.output << back.errors;
+  EXPECT_EQ(read_file(dir / "x/out.cue"), GetParam().chdman_cue);
+  const std::string bins = read_file(disc.bin_path) +
+                           (disc.audio_bin_path.empty() ? "" : read_file(disc.audio_bin_path));
+  EXPECT_TRUE(read_file(dir / "x/out.bin") == bins);
+}
+
+const std::string kMode1Sheet =
+    "FILE \"out.bin\" BINARY\n  TRACK 01 MODE1/2352\n"
+    "    INDEX 01 00:00:00\n";
+const std::string kMode2Sheet =
+    "FILE \"out.bin\" BINARY\n  TRACK 01 MODE2/2352\n"
+    "    INDEX 01 00:00:00\n";
+// 300 data sectors are 4 seconds: the pregap from 00:04:00, the audio from 00:06:00.
+const std::string kAudioTrack = "  TRACK 02 AUDIO\n    INDEX 00 00:04:00\n    INDEX 01 00:06:00\n";
+const ClientCase kClientCases[] = {
+    {"Mode1", RawMode::kMode1, 0, false, 0, kMode1Sheet},
+    {"Mode2", RawMode::kMode2, 0, false, 0, kMode2Sheet},
+    {"Mode1CutImage", RawMode::kMode1, 0, false, 1000, kMode1Sheet},
+    {"Mode1AudioInOneFile", RawMode::kMode1, 3, false, 0, kMode1Sheet + kAudioTrack},
+    {"Mode2AudioInItsOwnFile", RawMode::kMode2, 3, true, 0, kMode2Sheet + kAudioTrack}};
+const auto kCaseName = [](const auto& i) { return std::string(i.param.name); };
+// bchunk reads one BIN: the discs of one file each.
+INSTANTIATE_TEST_SUITE_P(Discs, Bchunk, testing::ValuesIn(kClientCases, kClientCases + 4),
+                         kCaseName);
+INSTANTIATE_TEST_SUITE_P(Discs, Chdman, testing::ValuesIn(kClientCases), kCaseName);
+
+// chdman leaves out the parity of every sector whose parity it remakes exactly: the CHD of the
+// builder's BIN is smaller by about the 276 parity bytes of every sector than the CHD of the
+// same BIN with one parity bit flipped in every sector, which it must keep whole.
+TEST(RawDiscs, ChdmanRemakesTheParityOfEverySector) {
+  SKIP_ON_THE_WINDOWS_RUN();
+  if (!test::have_program("chdman")) GTEST_SKIP() << "no chdman (Debian: mame-tools)";
+  test::TempDir dir;
+  const fs::path image = write_cooked_image(dir.path());
+  for (const RawMode mode : {RawMode::kMode1, RawMode::kMode2}) {
+    builder::RawDisc disc{mode, (dir / "disc.bin").string(), (dir / "disc.cue").string(), 0, "", {},
+                          {}};
+    ASSERT_TRUE(builder::write_raw_disc(image.string(), disc));
+    std::string flipped = read_file(disc.bin_path);
+    for (std::size_t s = 0; s < kSectors; ++s) flipped[2352 * s + 2300] ^= 1;
+    test::write_file(dir / "flipped.bin", flipped);
+    std::string sheet = read_file(disc.cue_path);
+    sheet.replace(sheet.find("disc.bin"), 8, "flipped.bin");
+    test::write_file(dir / "flipped.cue", sheet);
+    std::uintmax_t size[2];
+    for (const int i : {0, 1}) {
+      const std::string chd = i == 0 ? "disc.chd" : "flipped.chd";
+      const auto r = test::run_program(
+          dir.path(), "chdman",
+          {"createcd", "-f", "-i", i == 0 ? "disc.cue" : "flipped.cue", "-o", chd});
+      ASSERT_EQ(r.status, 0) << r.output << r.errors;
+      size[i] = fs::file_size(dir / chd);
+    }
+    EXPECT_GT(size[1], size[0] + 250 * kSectors) << "mode " << (mode == RawMode::kMode1 ? 1 : 2);
+  }
+}
+
+}  // namespace
+}  // namespace kv9
