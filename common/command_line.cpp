@@ -12,7 +12,10 @@ namespace {
 
 inline constexpr std::size_t kImageNameLength = 12;   // "kv9disc" digit ".img"
 inline constexpr std::size_t kDiscDigitPosition = 7;  // within those 12 characters
-inline constexpr std::size_t kRangeScanLimit = 255;   // characters examined for the "-"
+inline constexpr const char* kImageExtensions[] = {".img", ".iso", ".bin", ".cue"};
+inline constexpr const char* kDiscTag = "(Disc ";  // "(Disc N)"
+inline constexpr std::size_t kDiscTagLength = 6;
+inline constexpr std::size_t kRangeScanLimit = 255;  // characters examined for the "-"
 
 }  // namespace
 
@@ -31,6 +34,11 @@ bool handle_info_option(const char* arg, const ToolText& tool, const char* more)
   if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
     print_usage(tool.usage_line);
     std::printf("\n%s\n", tool.about);
+    std::printf(
+        "The image may hold 2048-byte sectors (an ISO), raw 2352-byte sectors (a BIN, Mode 1 or\n"
+        "Mode 2), or be the CUE sheet of a BIN. Its name gives the disc: kv9disc1.img to\n"
+        "kv9disc4.img (or .iso, .bin, .cue), or (Disc 1) to (Disc 4) in it; else give --disc N\n"
+        "before it. Raw sectors that fail their check are counted and named (status 1).\n");
     if (more != nullptr) std::printf("%s\n", more);
     std::printf(
         "Exit status: 0 when everything asked for was done; 1 when the image, the address file\n"
@@ -64,14 +72,60 @@ void say_ignored_arguments(const ToolText& tool, const char* after, int count, c
 bool check_image_name(const char* path, int& disc) {
   // Only the last 12 characters count, however long the path is.
   const std::size_t n = std::strlen(path);
-  if (n < kImageNameLength) return false;
-  const char* name = path + n - kImageNameLength;
-  if (std::strncmp(name, "kv9disc", kDiscDigitPosition) != 0) return false;
-  if (std::strcmp(name + kDiscDigitPosition + 1, ".img") != 0) return false;
-  const char digit = name[kDiscDigitPosition];
-  if (digit < '1' || digit > '0' + kDiscCount) return false;
-  disc = digit - '0';
-  return true;
+  if (n >= kImageNameLength) {
+    const char* name = path + n - kImageNameLength;
+    const char digit = name[kDiscDigitPosition];
+    const char* extension = name + kDiscDigitPosition + 1;
+    if (std::strncmp(name, "kv9disc", kDiscDigitPosition) == 0 && digit >= '1' &&
+        digit <= '0' + kDiscCount) {
+      for (const char* known : kImageExtensions) {
+        if (std::strcmp(extension, known) != 0) continue;
+        disc = digit - '0';
+        return true;
+      }
+    }
+  }
+  // "(Disc N)" in the file's name, wherever it lies.
+  const char* file = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (*p == '/' || *p == '\\') file = p + 1;
+  }
+  for (const char* p = std::strstr(file, kDiscTag); p != nullptr;
+       p = std::strstr(p + 1, kDiscTag)) {
+    const char digit = p[kDiscTagLength];
+    if (digit >= '1' && digit <= '0' + kDiscCount && p[kDiscTagLength + 1] == ')') {
+      disc = digit - '0';
+      return true;
+    }
+  }
+  return false;
+}
+
+bool take_image_arguments(const ToolText& tool, int argc, char** argv, const char*& path, int& disc,
+                          int& next) {
+  next = 2;
+  if (std::strcmp(argv[1], "--disc") == 0) {
+    next = 4;
+    const char* number = argc > 2 ? argv[2] : "";
+    if (std::strlen(number) != 1 || number[0] < '1' || number[0] > '0' + kDiscCount) {
+      refuse_arguments(tool, "'%s' is not a disc number: give --disc 1 to --disc 4", number);
+      return false;
+    }
+    if (argc < 4) {
+      refuse_arguments(tool, "no disc image given");
+      return false;
+    }
+    disc = number[0] - '0';
+    path = argv[3];
+    return true;
+  }
+  path = argv[1];
+  if (check_image_name(path, disc)) return true;
+  refuse_arguments(tool,
+                   "'%s' names no disc: give --disc N (1 to 4) before it, or name it kv9disc1.img "
+                   "to kv9disc4.img (or .iso, .bin, .cue) or with (Disc 1) to (Disc 4) in it",
+                   path);
+  return false;
 }
 
 MovieRange full_movie_range(int disc) {

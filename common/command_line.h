@@ -35,13 +35,18 @@ bool handle_info_option(const char* arg, const ToolText& tool, const char* more 
 // and said so on standard error.
 void say_ignored_arguments(const ToolText& tool, const char* after, int count, char** args);
 
-// The reason for an image path that check_image_name refuses.
-inline constexpr const char* kImageNameReason =
-    "'%s' is not a disc image: the name must end in kv9disc1.img to kv9disc4.img";
-
-// Checks that the last 12 characters of the image path are "kv9disc", a digit 1 to 4 and
-// ".img" (case-sensitive). On success sets `disc` and returns true.
+// The disc number an image's name gives: its last 12 characters "kv9disc", a digit 1 to 4 and
+// ".img", ".iso", ".bin" or ".cue" (case-sensitive); or "(Disc N)", N from 1 to 4, in its file
+// name (the naming of dump sets: "Karvelon Tidewater (Disc 2).cue"). On success sets `disc` and
+// returns true.
 bool check_image_name(const char* path, int& disc);
+
+// Takes the image from argv[1] on: "--disc N IMAGE" (any name) or "IMAGE" (a name that gives
+// the disc). Sets `path`, `disc` and `next`, the index of the argument after the image. Refuses
+// an image that names no disc, a disc number other than 1 to 4 and a missing image (usage and
+// reason, then false: the tool ends with kExitUsage).
+bool take_image_arguments(const ToolText& tool, int argc, char** argv, const char*& path, int& disc,
+                          int& next);
 
 // The ids of the movies to extract, within one disc's movie table: first_id <= last_id.
 struct MovieRange {

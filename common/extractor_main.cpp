@@ -166,8 +166,9 @@ void run_movie(MovieJob& job, const std::function<void(MovieJob&, int)>& convert
     console_puts(*job.console, line);
     o.failed = true;
   }
-  position_image(*job.image, run.tables.movie_address[run.disc][run.range.first_id],
-                 read_position(run, job.id));
+  const uint64_t at = read_position(run, job.id);
+  position_image(*job.image, run.tables.movie_address[run.disc][run.range.first_id], at);
+  watch_damage(*job.image, at, at + uint64_t{job.frames} * kFrameBytes);
   if (job.frames > 0 && image_at_end(*job.image)) {
     o.no_file = true;
     o.read_failed = job.image->read_failed;
@@ -283,25 +284,25 @@ int prepare_extractor_run(ExtractorRun& run, const ToolText& tool, int argc, cha
     return kExitFailure;
   }
 
-  run.image_path = argv[1];
-  if (!check_image_name(run.image_path, run.disc)) {
-    refuse_arguments(tool, kImageNameReason, run.image_path);
+  int next = 0;
+  if (!take_image_arguments(tool, argc, argv, run.image_path, run.disc, next)) return kExitUsage;
+  run.range = full_movie_range(run.disc);
+  if (argc > next && !take_range_argument(tool, argv[next], run.disc, run.range)) {
     return kExitUsage;
   }
-  run.range = full_movie_range(run.disc);
-  if (argc >= 3 && !take_range_argument(tool, argv[2], run.disc, run.range)) return kExitUsage;
-  if (argc > 3) say_ignored_arguments(tool, "range", argc - 3, argv + 3);
+  if (argc > next + 1) say_ignored_arguments(tool, "range", argc - next - 1, argv + next + 1);
   run.workers = plan_workers(run.range);
   return kRunGoesOn;
 }
 
 bool open_extractor_image(ExtractorRun& run) {
-  if (!open_image_file(run.image, run.image_path)) {
-    std::printf("cannot open file %s\n", run.image_path);
+  char refusal[kRefusalBytes];
+  if (!open_disc_image(run.image, run.image_path, refusal)) {
+    std::printf("%s\n", refusal);
     return false;
   }
   // A pipe is read front to back, once.
-  if (!run.image.seekable) run.workers = 1;
+  if (!run.image.file.seekable) run.workers = 1;
   return true;
 }
 
@@ -328,7 +329,7 @@ int convert_movies(ExtractorRun& run, const std::function<void(MovieJob&, int)>&
   for (std::thread& th : others) th.join();
   // A read error met only while passing over the last movies has not been said yet.
   if (t.read_error_met) report_read_error(run, t);
-  close_image_file(run.image);
+  close_disc_image(run.image);
   std::fflush(stdout);
   return t.status;
 }
@@ -395,6 +396,15 @@ bool begin_movie_output(MovieJob& job, const char* prefix, const char* extension
 
 void finish_movie_output(MovieJob& job, bool written) {
   MovieOutcome& o = *job.outcome;
+  const SectorDamage& damage = job.image->damage;
+  if (damage.failed > 0) {
+    console_printf(*job.console,
+                   "movie %d%02d: %llu sectors fail their check, the first at sector %llu (the "
+                   "image is damaged there)\n",
+                   job.run->disc, job.id, static_cast<unsigned long long>(damage.failed),
+                   static_cast<unsigned long long>(damage.first_failed));
+    o.failed = true;
+  }
   o.write_failed = !close_output(job.output) || !written;
   o.has_output = true;
   o.name = job.output.name;

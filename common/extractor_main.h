@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "common/command_line.h"
+#include "common/disc_image.h"
 #include "common/frame_reader.h"
 #include "common/image_stream.h"
 #include "common/movie_console.h"
 #include "common/movie_table.h"
 #include "common/output_file.h"
 #include "common/progress_meter.h"
-#include "platform/image_file.h"
 
 namespace kv9 {
 
@@ -29,7 +29,7 @@ struct ExtractorRun {
   int disc = 0;
   MovieRange range;
   const char* image_path = nullptr;
-  ImageFile image;
+  DiscImage image;
   int workers = 1;  // movies converted side by side
 };
 
@@ -139,8 +139,9 @@ void start_movie(MovieJob& job, const char* name);
 // passes over it when the output cannot be created. True when the movie is to be written.
 bool begin_movie_output(MovieJob& job, const char* prefix, const char* extension);
 
-// After the tool's completion line: closes the output, which is put in place (or dropped) at
-// the movie's turn. `written` false: the tool itself failed to write part of it.
+// After the tool's completion lines: says how many of the movie's sectors failed their check,
+// if any; closes the output, which is put in place (or dropped) at the movie's turn. `written`
+// false: the tool itself failed to write part of it.
 void finish_movie_output(MovieJob& job, bool written = true);
 
 // A movie that was dropped gives up its output, and the room it took on the disk, at once.

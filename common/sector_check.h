@@ -1,10 +1,12 @@
 // Raw 2352-byte CD-ROM sectors as a BIN image holds them (ECMA-130; Mode 2 as CD-ROM XA lays
 // it), and the check of one: sync, address, mode, subheader and error-detection code.
 //
+// clang-format off
 //    at  bytes  Mode 1
 //     0   12    sync: 00, ten FF, 00
-//    12    3    address: minute, second, frame in BCD of the sector's LBA + 150 (75 frames a
-//    second) 15    1    mode: 1 16 2048    user data
+//    12    3    address: minute, second, frame in BCD of the sector's LBA + 150 (75 a second)
+//    15    1    mode: 1
+//    16 2048    user data
 //  2064    4    EDC over bytes 0..2063, little-endian
 //  2068    8    zero
 //  2076  172    ECC P parity, then at 2248 104 bytes of Q parity
@@ -19,6 +21,7 @@
 //         Form 2:
 //    24 2324    user data
 //  2348    4    EDC over bytes 16..2347; 0 means none
+// clang-format on
 #pragma once
 
 #include <array>

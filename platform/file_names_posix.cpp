@@ -27,6 +27,24 @@ void folder_of(const char* path, PathText& folder) {
   }
 }
 
+bool file_beside(const char* sheet, const char* name, PathText& path) {
+  PathText folder;
+  folder_of(sheet, folder);
+  const auto join = [&](const char* n) {
+    const int written = n[0] == '/'
+                            ? std::snprintf(path.data(), path.size(), "%s", n)
+                            : std::snprintf(path.data(), path.size(), "%s/%s", folder.data(), n);
+    return written >= 0 && written < int(path.size());
+  };
+  if (!join(name)) return false;
+  struct stat st;
+  if (std::strchr(name, '\\') == nullptr || ::stat(path.data(), &st) == 0) return true;
+  PathText slashed;
+  std::snprintf(slashed.data(), slashed.size(), "%s", name);
+  for (char& c : slashed) c = c == '\\' ? '/' : c;
+  return join(slashed.data());
+}
+
 bool resolve_target(const char* name, PathText& target) {
   if (std::snprintf(target.data(), target.size(), "%s", name) >= int(target.size())) return false;
   for (int links = 0; links < kMaxLinks; ++links) {

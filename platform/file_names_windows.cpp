@@ -62,6 +62,22 @@ void folder_of(const char* path, PathText& folder) {
   }
 }
 
+bool file_beside(const char* sheet, const char* name, PathText& path) {
+  // "C:\x.bin", "C:x.bin" and "\x.bin" are taken as Windows takes them, whatever the sheet.
+  int written;
+  if (drive_prefix(name) > 0 || is_separator(name[0])) {
+    written = std::snprintf(path.data(), path.size(), "%s", name);
+  } else {
+    PathText folder;
+    folder_of(sheet, folder);
+    // The folder of "D:kv9.cue" is "D:", the current folder of drive D.
+    const std::size_t n = std::strlen(folder.data());
+    const char* separator = n > 0 && folder[n - 1] == ':' ? "" : "\\";
+    written = std::snprintf(path.data(), path.size(), "%s%s%s", folder.data(), separator, name);
+  }
+  return written >= 0 && written < int(path.size());
+}
+
 bool resolve_target(const char* name, PathText& target) {
   // A name is written as it is: a symbolic link, rare on Windows, is replaced as a file.
   return std::snprintf(target.data(), target.size(), "%s", name) < int(target.size());

@@ -37,18 +37,17 @@ int tool_main(int argc, char** argv) {
 
   // An address file that cannot be read is left alone: rewriting it would lose its entries.
   if (!reload_address_file(run.tables)) return kExitFailure;
-  if (!check_image_name(argv[1], run.disc)) {
-    refuse_arguments(kTool, kImageNameReason, argv[1]);
-    return kExitUsage;
-  }
-  if (argc > 2) say_ignored_arguments(kTool, "image", argc - 2, argv + 2);
-  const ScanOutcome outcome = scan_image(run.scan, run.tables, run.disc, argv[1], run.image);
+  const char* path = nullptr;
+  int next = 0;
+  if (!take_image_arguments(kTool, argc, argv, path, run.disc, next)) return kExitUsage;
+  if (argc > next) say_ignored_arguments(kTool, "image", argc - next, argv + next);
+  const ScanOutcome outcome = scan_image(run.scan, run.tables, run.disc, path, run.image);
   // The address file is written also when the image could not be read: it then keeps what it
   // holds, with whatever the scan found before a read error. Movies found in an image too large
   // for the file are not stored.
   const uint64_t stored = outcome == ScanOutcome::kTooLarge ? 0 : run.scan.stored_ids;
   const bool written = update_address_file(run.tables, run.disc, stored);
-  const bool all_stored = !run.scan.dropped_long_movie && !run.scan.cut_movie;
+  const bool all_stored = !run.scan.dropped_long_movie && !run.scan.cut_movie && !run.scan.damaged;
   return (outcome == ScanOutcome::kScanned && all_stored && written) ? kExitOk : kExitFailure;
 }
 

@@ -243,13 +243,19 @@ void say_too_large(const char* path) {
 
 ScanOutcome scan_image(ScanState& state, MovieTables& tables, int disc, const char* path,
                        ImageStream& image) {
-  ImageFile file;
-  if (!open_image_file(file, path)) {
-    std::printf("cannot open file %s\n", path);
+  DiscImage file;
+  char refusal[kRefusalBytes];
+  if (!open_disc_image(file, path, refusal)) {
+    std::printf("%s\n", refusal);
     return ScanOutcome::kCannotOpen;
   }
-  if (file.size >= static_cast<int64_t>(kMaxImageBytes)) {
-    close_image_file(file);
+  return scan_opened_image(state, tables, disc, path, file, image);
+}
+
+ScanOutcome scan_opened_image(ScanState& state, MovieTables& tables, int disc, const char* path,
+                              DiscImage& file, ImageStream& image) {
+  if (disc_image_bytes(file) >= static_cast<int64_t>(kMaxImageBytes)) {
+    close_disc_image(file);
     say_too_large(path);
     return ScanOutcome::kTooLarge;
   }
@@ -257,19 +263,27 @@ ScanOutcome scan_image(ScanState& state, MovieTables& tables, int disc, const ch
   std::fflush(stdout);
   state = ScanState{};
   start_image_stream(image, file);
+  watch_damage(image, 0, UINT64_MAX);
   // A pipe or a device shows its size only as it is read.
   image.limit = kMaxImageBytes - 1;
   scan_open_image(state, image, tables, disc, path);
-  close_image_file(file);
+  close_disc_image(file);
+  ScanOutcome outcome = ScanOutcome::kScanned;
   if (image.beyond_limit) {
     say_too_large(path);
-    return ScanOutcome::kTooLarge;
-  }
-  if (image.read_failed) {
+    outcome = ScanOutcome::kTooLarge;
+  } else if (image.read_failed) {
     std::printf("cannot read file %s\n", path);
-    return ScanOutcome::kReadError;
+    outcome = ScanOutcome::kReadError;
   }
-  return ScanOutcome::kScanned;
+  if (image.damage.failed > 0) {
+    std::printf("image %s: %llu sectors fail their check, the first at sector %llu\n", path,
+                static_cast<unsigned long long>(image.damage.failed),
+                static_cast<unsigned long long>(image.damage.first_failed));
+    state.damaged = true;
+  }
+  std::fflush(stdout);
+  return outcome;
 }
 
 }  // namespace kv9

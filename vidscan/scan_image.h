@@ -18,6 +18,7 @@ struct ScanState {
   uint64_t stored_ids = 0;  // bit i: movie id i of the disc was recorded in the table
   bool dropped_long_movie = false;  // a movie had more frames than the address file can keep
   bool cut_movie = false;           // the image ended inside a movie
+  bool damaged = false;             // raw sectors of the image failed their check
 };
 static_assert(kMaxMovieIds <= 64, "one bit per movie id");
 
@@ -30,11 +31,14 @@ enum class ScanOutcome { kScanned, kCannotOpen, kTooLarge, kReadError };
 // scan, a pipe or a device where its 4 GiB turn out to be more.
 inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 32;
 
-// Opens the image and scans it, printing the scan's console output and recording every movie
-// found into the disc's movie table. Reports an image that cannot be opened, is too large (what
-// was recorded is then of no use), fails to be read (the scan then ends there, as at the end of
-// the image), or ends inside a movie.
+// Opens the image (any form) and scans it, printing the scan's console output and recording
+// every movie found into the disc's movie table. Reports an image that cannot be opened, is too
+// large (what was recorded is then of no use), fails to be read (the scan then ends there, as at
+// the end of the image), ends inside a movie, or holds raw sectors that fail their check.
 ScanOutcome scan_image(ScanState& state, MovieTables& tables, int disc, const char* path,
                        ImageStream& image);
+// The same over an image opened already, which it closes.
+ScanOutcome scan_opened_image(ScanState& state, MovieTables& tables, int disc, const char* path,
+                              DiscImage& file, ImageStream& image);
 
 }  // namespace kv9

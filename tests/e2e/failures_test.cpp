@@ -83,7 +83,8 @@ TEST_P(Refusals, AnswerOnTheRightStreams) {
 }
 
 const std::string kNotAnImage =
-    "' is not a disc image: the name must end in kv9disc1.img to kv9disc4.img";
+    "' names no disc: give --disc N (1 to 4) before it, or name it kv9disc1.img to kv9disc4.img "
+    "(or .iso, .bin, .cue) or with (Disc 1) to (Disc 4) in it";
 const std::string kNotARange = "' is not a movie id or range: give n or n-m, as in 5 or 2-7";
 
 // clang-format off
@@ -104,7 +105,13 @@ INSTANTIATE_TEST_SUITE_P(EveryTool, Refusals, testing::ValuesIn([] {
             "cannot open file kv9disc3.img\n", ""},
     // Arguments after the range are ignored, and said so.
     Refusal{"SoundArgumentsAfterTheRange", "vidsound", {"kv9disc1.img", "0", "2", "5-6"}, 1,
-            "cannot open file kv9disc1.img\n", "arguments after the range are ignored: '2' '5-6'"}};
+            "cannot open file kv9disc1.img\n", "arguments after the range are ignored: '2' '5-6'"},
+    // --disc N names the disc of an image of any name; the range follows the image.
+    Refusal{"ScanDiscFive", "vidscan", {"--disc", "5", "game.iso"}, 2, "usage",
+            "'5' is not a disc number: give --disc 1 to --disc 4"},
+    Refusal{"CopyDiscWithoutImage", "vidcopy", {"--disc", "2"}, 2, "usage", "no disc image given"},
+    Refusal{"SoundDiscOfAnyName", "vidsound", {"--disc", "2", "game.iso", "99"}, 1,
+            "cannot open file game.iso\n", "range '99' taken as 33: disc 2 has movie ids 0 to 33"}};
   for (const char* tool : test::all_tools())  // no arguments
     rows.push_back({tool, tool, {}, 2, "usage", "no disc image given"});
   return rows;
@@ -330,7 +337,8 @@ TEST_P(EveryExtractor, FullDisksAndGoneReadersFailTheirMoviesAlone) {
     EXPECT_TRUE(files[4] == files[1]);
   }
   if (test::windows_tools()) GTEST_SKIP() << "FIFOs: not under Wine";
-  // Movie 100's reader takes its time, then reads it whole; movie 101's leaves early.
+  // Movie 100's reader pauses before it reads the movie whole (which holds its writer, the movie
+  // being larger than a pipe holds); movie 101's leaves early.
   const fs::path fifo = dir / "fifo";
   fs::create_directory(fifo);
   fs::copy_file(dir / "kv9cdadr.ini", fifo / "kv9cdadr.ini");
@@ -339,8 +347,8 @@ TEST_P(EveryExtractor, FullDisksAndGoneReadersFailTheirMoviesAlone) {
   std::thread first([&] {
     std::ifstream in(fifo / output(100), std::ios::binary);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    in.ignore(std::numeric_limits<std::streamsize>::max());
     first_read = true;
+    in.ignore(std::numeric_limits<std::streamsize>::max());
   });
   std::thread second([&] {
     std::ifstream in(fifo / output(101), std::ios::binary);

@@ -27,10 +27,19 @@ INSTANTIATE_TEST_SUITE_P(Names, ImageName, testing::Values(
     NameCase{"InDirectory", "games/mykv9disc3.img", 3},
     NameCase{"LongPath", std::string(300, 'a') + "/kv9disc2.img", 2},
     NameCase{"LongPathDiscNine", std::string(300, 'a') + "kv9disc9.img", 0},
-    NameCase{"UpperCase", "KV9DISC1.IMG", 0}, NameCase{"Iso", "kv9disc1.iso", 0},
+    NameCase{"UpperCase", "KV9DISC1.IMG", 0}, NameCase{"Iso", "kv9disc1.iso", 1},
+    NameCase{"Bin", "dumps/kv9disc2.bin", 2}, NameCase{"Cue", "kv9disc3.cue", 3},
+    NameCase{"OtherExtension", "kv9disc1.mdf", 0}, NameCase{"UpperExtension", "kv9disc1.ISO", 0},
     NameCase{"Short", "disc1.img", 0}, NameCase{"DiscZero", "kv9disc0.img", 0},
     NameCase{"DiscFive", "kv9disc5.img", 0}, NameCase{"Letter", "kv9discx.img", 0},
-    NameCase{"Suffix", "kv9disc1.img.bak", 0}),
+    NameCase{"Suffix", "kv9disc1.img.bak", 0},
+    NameCase{"DumpSet", "Karvelon Tidewater (Disc 2) (Track 1).bin", 2},
+    NameCase{"DumpSetSheet", "C:\\dumps\\Karvelon Tidewater (Disc 4).cue", 4},
+    NameCase{"TagAfterOtherParentheses", "KT (Europe) (Disc 3).cue", 3},
+    NameCase{"TagInFolderOnly", "(Disc 2)/game.bin", 0},
+    NameCase{"TagInWindowsFolderOnly", "D:\\(Disc 2)\\game.bin", 0},
+    NameCase{"TagDiscFive", "Game (Disc 5).cue", 0}, NameCase{"TagUnclosed", "Game (Disc 2.cue", 0},
+    NameCase{"TagLowerCase", "Game (disc 2).cue", 0}),
     [](const auto& i) { return std::string(i.param.name); });
 // clang-format on
 
