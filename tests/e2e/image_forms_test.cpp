@@ -29,6 +29,7 @@ const builder::DiscLayout& disc() {
   return layout;
 }
 constexpr uint32_t kDamagedInMovie101 = 50;  // movie 101 holds sectors 46 to 65
+constexpr uint32_t kMisaddressedInMovie101 = 60;
 constexpr uint32_t kDamagedOutside = 2;
 
 struct Form {
@@ -50,7 +51,8 @@ class ImageForms : public testing::TestWithParam<const char*> {
     // BIN of its own when `audio_file` is given) and damage on `damaged` sectors.
     const auto raw = [&](const std::string& folder, RawMode mode, const std::string& stem,
                          uint32_t audio = 0, const std::string& audio_file = "",
-                         std::vector<uint32_t> damaged = {}) {
+                         std::vector<uint32_t> damaged = {},
+                         std::vector<uint32_t> misaddressed = {}) {
       fs::create_directories(dir / folder);
       builder::RawDisc r;
       r.mode = mode;
@@ -59,6 +61,7 @@ class ImageForms : public testing::TestWithParam<const char*> {
       r.audio_seconds = audio;
       if (!audio_file.empty()) r.audio_bin_path = (dir / folder / audio_file).string();
       r.damaged_sectors = std::move(damaged);
+      r.misaddressed_sectors = std::move(misaddressed);
       ASSERT_TRUE(builder::write_raw_disc(cooked, r));
     };
     raw("mode1", RawMode::kMode1, "kv9disc1");
@@ -68,7 +71,8 @@ class ImageForms : public testing::TestWithParam<const char*> {
         "Karvelon Tidewater (Disc 1) (Track 2).bin");
     fs::rename(dir / "set" / "Karvelon Tidewater (Disc 1) (Track 1).cue",
                dir / "set" / "Karvelon Tidewater (Disc 1).cue");
-    raw("damaged", RawMode::kMode1, "kv9disc1", 0, "", {kDamagedOutside, kDamagedInMovie101});
+    raw("damaged", RawMode::kMode1, "kv9disc1", 0, "", {kDamagedOutside, kDamagedInMovie101},
+        {kMisaddressedInMovie101});
     // The 2048-byte image of that disc as a reader that saw no damage gives it.
     std::string flipped = read_file(dir / "kv9disc1.img");
     for (const uint32_t sector : {kDamagedOutside, kDamagedInMovie101}) {
@@ -173,8 +177,9 @@ TEST_P(ImageForms, GiveTheFilesAndConsoleOfThe2048ByteImage) {
     EXPECT_TRUE(got == want);
   }
 
-  // A damaged sector in movie 101 and one outside every movie: the data are used as read, so the
-  // files are those of the 2048-byte image with the same bytes; each damaged sector read is said.
+  // A damaged sector and a misaddressed one in movie 101, a damaged one outside every movie: the
+  // data are used as read, so the files are those of the 2048-byte image with the same bytes;
+  // the damaged sectors each tool reads are said.
   const test::RunResult as_read = run({"../damaged/kv9disc1.img"}, false, want);
   const std::string damaged = "../damaged/kv9disc1.cue";
   const test::RunResult r = run({damaged}, false, got);
@@ -183,11 +188,11 @@ TEST_P(ImageForms, GiveTheFilesAndConsoleOfThe2048ByteImage) {
   std::string said = named(as_read.output, "../damaged/kv9disc1.img", image);
   if (tool == "vidscan") {
     said.insert(said.find("write kv9cdadr.ini"),
-                "image ../kv9disc1.img: 2 sectors fail their check, the first at sector 2\n");
+                "image ../kv9disc1.img: 3 sectors fail their check, the first at sector 2\n");
   } else {
     const std::size_t done = said.find("\ndone.", said.find(test::output_file(tool, 101)));
     said.insert(said.find('\n', done + 1) + 1,
-                "movie 101: 1 sectors fail their check, the first at sector 50 (the image is "
+                "movie 101: 2 sectors fail their check, the first at sector 50 (the image is "
                 "damaged there)\n");
   }
   EXPECT_EQ(named(r.output, damaged, image), said);
