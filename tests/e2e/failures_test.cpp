@@ -142,41 +142,6 @@ TEST_P(EveryTool, AnswersBeforeOpeningTheImage) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);  // the image, the file
 }
 
-// Image paths as typed, through a folder named in Japanese, with the system's separators, ".."
-// and (Windows) drives: the outputs, in the current folder, are those of a plain name. Under
-// Wine, drive Z: is the Linux root.
-TEST_P(EveryTool, TakesImagePathsAsTyped) {
-  const std::string tool = GetParam();
-  test::TempDir dir;
-  const fs::path folder = dir / "ゲーム";
-  fs::create_directory(folder);
-  test::write_disc(folder, test::back_to_back(1, {2}));
-  const std::string address_file = read_file(folder / "kv9cdadr.ini");
-  const auto args = [&](const std::string& path) {
-    return tool == "vidscan" ? std::vector{path} : std::vector<std::string>{path, "0"};
-  };
-  ASSERT_EQ(run_tool(folder, tool, args("kv9disc1.img")).status, 0);
-  auto outputs = test::folder_files(folder);
-  outputs.erase("kv9disc1.img");
-  std::string absolute = folder.string();
-  std::vector<std::string> paths = {"../kv9disc1.img", "../../ゲーム/kv9disc1.img",
-                                    absolute + "/kv9disc1.img"};
-  if (test::windows_tools()) {
-    std::replace(absolute.begin(), absolute.end(), '/', '\\');
-    paths = {"..\\kv9disc1.img", "..\\..\\ゲーム/kv9disc1.img", "Z:" + absolute + "\\kv9disc1.img",
-             "Z:..\\kv9disc1.img"};
-  }
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    const fs::path work = folder / std::to_string(i);
-    fs::create_directory(work);
-    test::write_file(work / "kv9cdadr.ini", address_file);
-    const auto r = run_tool(work, tool, args(paths[i]));
-    EXPECT_EQ(r.status, 0) << paths[i] << "\n" << r.output;
-    EXPECT_TRUE(tool != "vidscan" || r.output.starts_with("Now searching... " + paths[i] + "\n"));
-    EXPECT_TRUE(test::folder_files(work) == outputs) << paths[i];
-  }
-}
-
 INSTANTIATE_TEST_SUITE_P(Tools, EveryTool, testing::ValuesIn(test::all_tools()),
                          [](const auto& i) { return std::string(i.param); });
 

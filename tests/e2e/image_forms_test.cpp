@@ -80,6 +80,8 @@ class ImageForms : public testing::TestWithParam<const char*> {
     }
     write_file(dir / "damaged" / "kv9disc1.img", flipped);
     fs::copy_file(dir / "kv9disc1.img", dir / "KV9_D1.ISO");
+    fs::create_directory(dir / "ゲーム");
+    fs::copy_file(dir / "kv9disc1.img", dir / "ゲーム" / "kv9disc1.img");
     // A sheet made on Windows: its file in a folder below it, named with a backslash and in a
     // script outside any Western code page.
     fs::create_directories(dir / "win" / "bins");
@@ -158,10 +160,21 @@ TEST_P(ImageForms, GiveTheFilesAndConsoleOfThe2048ByteImage) {
       {"SheetMadeOnWindows", {"../win/kv9disc1.cue"}, "../win/kv9disc1.cue"}};
   if (fs::exists(images_->path() / "chd"))
     forms.push_back({"ChdmanExtracted", {"../chd/kv9disc1.cue"}, "../chd/kv9disc1.cue"});
+  // Paths as typed, through a folder named in a script outside any Western code page, with the
+  // system's separators and (Windows) drives: Wine's Z: is the Linux root.
+  const std::string folder = (images_->path() / "ゲーム").string();
+  forms.push_back({"WholePath", {folder + "/kv9disc1.img"}, folder + "/kv9disc1.img"});
+  forms.push_back(
+      {"FolderAndBack", {"../ゲーム/../ゲーム/kv9disc1.img"}, "../ゲーム/../ゲーム/kv9disc1.img"});
   if (!test::windows_tools()) {
     forms.push_back({"PipedRawImage", {"kv9disc1.bin"}, "kv9disc1.bin", true});
   } else {
-    // Windows: a sheet naming its file by drive and whole path (Wine's Z: is the Linux root).
+    std::string drive = "Z:" + folder + "\\kv9disc1.img";
+    std::replace(drive.begin(), drive.end(), '/', '\\');
+    forms.push_back({"Drive", {drive}, drive});
+    forms.push_back(
+        {"DriveAndBackslashes", {"Z:..\\ゲーム\\kv9disc1.img"}, "Z:..\\ゲーム\\kv9disc1.img"});
+    // A sheet naming its file by drive and whole path.
     std::string bin = "Z:" + (images_->path() / "mode1" / "kv9disc1.bin").string();
     std::replace(bin.begin(), bin.end(), '/', '\\');
     fs::create_directories(images_->path() / "drive");
