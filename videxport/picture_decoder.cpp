@@ -1,7 +1,6 @@
 #include "videxport/picture_decoder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 extern "C" {
@@ -38,8 +37,7 @@ int read_memory(void* opaque, uint8_t* buf, int buf_size) {
 // Writes the probe stream with vidcopy's writers into `bytes`. Its frame video data count up
 // (byte i is i mod 251), so the packet the demuxer makes of it shows which bytes it carries.
 bool write_probe_stream(uint8_t* bytes, VideoOnlyState& state, OutputFile& out) {
-  out.pending.file = fmemopen(bytes, kProbeStreamBytes + 1, "w");  // +1: room for its NUL
-  if (out.pending.file == nullptr) return false;
+  open_memory_output(out, bytes, kProbeStreamBytes);
   init_video_only(state);
   for (std::size_t i = 0; i < kFrameVideoBytes; ++i)
     state.staging[i] = static_cast<uint8_t>(i % 251);
@@ -48,14 +46,14 @@ bool write_probe_stream(uint8_t* bytes, VideoOnlyState& state, OutputFile& out) 
   for (uint8_t j = 0; j < kVideoOnlySectorsPerFrame; ++j) {
     write_video_sector(out, state.sector, state.staging, j);
   }
-  return close_output(out);
+  return close_output(out) && out.memory_used == kProbeStreamBytes;
 }
 
 // Opens the probe stream through libavformat's probe and reads its one packet. True when the
 // packet is the first 16128 bytes of the frame video data, as decode_frame_picture hands them
 // on; `params` then holds the stream's codec parameters.
 bool probe_picture_stream(AVCodecParameters* params) {
-  static std::array<uint8_t, kProbeStreamBytes + 1> bytes;
+  static std::array<uint8_t, kProbeStreamBytes> bytes;
   static VideoOnlyState state;
   static OutputFile out;
   if (!write_probe_stream(bytes.data(), state, out)) return false;
