@@ -10,6 +10,8 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
+#include "platform/file_position.h"
+
 namespace kv9 {
 namespace {
 
@@ -148,8 +150,8 @@ int64_t seek_output(void* opaque, int64_t offset, int whence) {
   OutputFile& out = *static_cast<OutputFile*>(opaque);
   whence &= ~AVSEEK_FORCE;
   if (whence == AVSEEK_SIZE) return AVERROR(ENOSYS);
-  if (fseeko(out.pending.file, offset, whence) != 0) return AVERROR(errno);
-  return ftello(out.pending.file);
+  if (!seek_file(out.pending.file, offset, whence)) return AVERROR(errno);
+  return file_position(out.pending.file);
 }
 
 bool add_stream(AVFormatContext* muxer, const AVCodecContext* encoder) {
