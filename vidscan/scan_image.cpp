@@ -106,19 +106,23 @@ std::size_t find_signature_sse2(const uint8_t* data, std::size_t limit) {
   return find_in_tail(data, i, limit);
 }
 
-[[gnu::target("avx512bw")]] inline __mmask64 tag_avx512(__mmask64 so_far, const uint8_t* p,
-                                                        std::size_t k) {
-  return _mm512_mask_cmpeq_epi8_mask(so_far, _mm512_loadu_si512(p + k),
-                                     _mm512_set1_epi8(static_cast<char>(kSmnTag[k])));
+[[gnu::target("avx512bw")]] inline uint64_t bytes_equal(__m512i v, uint8_t byte) {
+  return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(byte)));
 }
 
+// One load for 64 positions: "S" at a position, "M" one on (its bit shifted down by one), "N" two
+// on. The last two positions, whose "M" or "N" lie in the next vector, pass on "S" alone.
 [[gnu::target("avx512bw")]] std::size_t find_signature_avx512(const uint8_t* data,
                                                               std::size_t limit) {
   constexpr std::size_t kStep = sizeof(__m512i);
+  constexpr uint64_t kLastPosition = uint64_t{1} << 63;
+  constexpr uint64_t kLastTwo = uint64_t{3} << 62;
   std::size_t i = 0;
   for (; i + kStep <= limit; i += kStep) {
-    const uint64_t passed =
-        tag_avx512(tag_avx512(tag_avx512(~__mmask64{0}, data + i, 0), data + i, 1), data + i, 2);
+    const __m512i v = _mm512_loadu_si512(data + i);
+    const uint64_t passed = bytes_equal(v, kSmnTag[0]) &
+                            (bytes_equal(v, kSmnTag[1]) >> 1 | kLastPosition) &
+                            (bytes_equal(v, kSmnTag[2]) >> 2 | kLastTwo);
     const std::size_t found = passed == 0 ? limit : first_whole(data, i, passed, limit);
     if (found < limit) return found;
   }

@@ -39,8 +39,8 @@ INSTANTIATE_TEST_SUITE_P(Screens, ScanImage,
 
 // The search's step against a plain memcmp from position 0 on: bytes drawn mostly from the
 // header's own (near misses: "SMN" followed by other bytes, several in one vector), headers
-// planted at random, and every limit 0..300 (whole vectors of 16, 32 and 64 positions, and the
-// positions after them).
+// planted at random and at the ends of vectors, and every limit 0..300 (whole vectors of 16, 32
+// and 64 positions, and the positions after them).
 TEST_P(ScanImage, FindsTheFirstHeader) {
   std::mt19937 rng(77);
   std::vector<uint8_t> data(300 + 7);
@@ -48,7 +48,10 @@ TEST_P(ScanImage, FindsTheFirstHeader) {
     const uint8_t alphabet[] = {'S', 'M', 'N', 0x01, 0x00, 0x09, 'S', 'M'};
     for (auto& b : data) b = alphabet[rng() % 8];
     for (int h = int(rng() % 3); h > 0; --h) {
-      std::memcpy(data.data() + rng() % (data.size() - 7), kSmnHeader, sizeof kSmnHeader);
+      // Anywhere, or in the last three positions of a 64-byte vector (four of 16, two of 32).
+      const std::size_t at =
+          rng() % 2 == 0 ? rng() % (data.size() - 7) : 64 * (1 + rng() % 4) - 1 - rng() % 3;
+      std::memcpy(data.data() + at, kSmnHeader, sizeof kSmnHeader);
     }
     for (std::size_t limit = 0; limit <= data.size() - 7; ++limit) {
       std::size_t want = 0;
