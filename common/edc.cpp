@@ -155,6 +155,17 @@ inline constexpr std::size_t kYmmStep = kWideVectors * kYmmBytes;  // shorter: t
 inline constexpr std::size_t kZmmStep = kWideVectors * kZmmBytes;  // shorter: the 16-byte path
 static_assert(kYmmStep == 128 && kZmmStep == 256);
 
+// Carrying forward over 1, 2, 3 and 4 vectors (or lanes) of `bytes` each; the last is a step.
+constexpr std::array<FoldConstants, kWideVectors> fold_over(std::size_t bytes) {
+  std::array<FoldConstants, kWideVectors> k{};
+  for (std::size_t i = 0; i < k.size(); ++i)
+    k[i] = fold_by(static_cast<unsigned>((i + 1) * bytes * 8));
+  return k;
+}
+inline constexpr auto kOverYmms = fold_over(kYmmBytes);
+inline constexpr auto kOverZmms = fold_over(kZmmBytes);
+inline constexpr auto kOverLanes = fold_over(kLaneBytes);
+
 // The constants of one distance in every lane of a vector.
 [[gnu::target("avx2,vpclmulqdq,pclmul")]] inline __m256i ymm_constants(FoldConstants k) {
   return _mm256_broadcastsi128_si256(constants_of(k));
@@ -201,17 +212,16 @@ static_assert(kYmmStep == 128 && kZmmStep == 256);
   v[0] = _mm256_xor_si256(v[0], _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(crc))));
   p += kYmmStep;
   n -= kYmmStep;
-  const __m256i over_step = ymm_constants(fold_by(kYmmStep * 8));
+  const __m256i over_step = ymm_constants(kOverYmms[3]);
   for (; n >= kYmmStep; n -= kYmmStep, p += kYmmStep) {
     for (std::size_t i = 0; i < kWideVectors; ++i) {
       v[i] = fold_onto(v[i], over_step, load_ymm(p + i * kYmmBytes));
     }
   }
   // The vectors onto the last one, each over the vectors after it.
-  const __m256i one =
-      fold_onto(v[0], ymm_constants(fold_by(3 * kYmmBytes * 8)),
-                fold_onto(v[1], ymm_constants(fold_by(2 * kYmmBytes * 8)),
-                          fold_onto(v[2], ymm_constants(fold_by(kYmmBytes * 8)), v[3])));
+  const __m256i one = fold_onto(v[0], ymm_constants(kOverYmms[2]),
+                                fold_onto(v[1], ymm_constants(kOverYmms[1]),
+                                          fold_onto(v[2], ymm_constants(kOverYmms[0]), v[3])));
   const __m128i lane = _mm_xor_si128(fold(_mm256_castsi256_si128(one), constants_of(kFoldOverOne)),
                                      _mm256_extracti128_si256(one, 1));
   clean_upper_halves();
@@ -226,32 +236,32 @@ static_assert(kYmmStep == 128 && kZmmStep == 256);
   v[0] = _mm512_xor_si512(v[0], _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
   p += kZmmStep;
   n -= kZmmStep;
-  const __m512i over_step = zmm_constants(fold_by(kZmmStep * 8));
+  const __m512i over_step = zmm_constants(kOverZmms[3]);
   for (; n >= kZmmStep; n -= kZmmStep, p += kZmmStep) {
     for (std::size_t i = 0; i < kWideVectors; ++i) {
       v[i] = fold_onto(v[i], over_step, load_zmm(p + i * kZmmBytes));
     }
   }
-  const __m512i one =
-      fold_onto(v[0], zmm_constants(fold_by(3 * kZmmBytes * 8)),
-                fold_onto(v[1], zmm_constants(fold_by(2 * kZmmBytes * 8)),
-                          fold_onto(v[2], zmm_constants(fold_by(kZmmBytes * 8)), v[3])));
+  const __m512i one = fold_onto(v[0], zmm_constants(kOverZmms[2]),
+                                fold_onto(v[1], zmm_constants(kOverZmms[1]),
+                                          fold_onto(v[2], zmm_constants(kOverZmms[0]), v[3])));
   // Lanes 0, 1 and 2 carried over 3, 2 and 1 lanes; lane 3 stays (its product is dropped).
-  const auto half = [](unsigned lanes, bool last) {
-    const FoldConstants k = fold_by(lanes * kLaneBits);
+  const auto half = [](std::size_t lanes, bool last) {
+    const FoldConstants& k = kOverLanes[lanes - 1];
     return static_cast<int64_t>(last ? k.last : k.first);
   };
   const __m512i spread = _mm512_set_epi64(0, 0, half(1, true), half(1, false), half(2, true),
                                           half(2, false), half(3, true), half(3, false));
   constexpr __mmask8 kLastLane = 0xC0;  // its two 64-bit halves
-  constexpr __mmask8 kAllHalves = 0x0F;
+  // Each 256-bit half taken out whole by the masked extract (GCC 12 warns of the plain one).
+  constexpr __mmask8 kWholeHalf = 0x0F;
   const __m512i carried =
       _mm512_mask_blend_epi64(kLastLane,
                               _mm512_xor_si512(_mm512_clmulepi64_epi128(one, spread, 0x00),
                                                _mm512_clmulepi64_epi128(one, spread, 0x11)),
                               one);
-  const __m256i halves = _mm256_xor_si256(_mm512_maskz_extracti64x4_epi64(kAllHalves, carried, 0),
-                                          _mm512_maskz_extracti64x4_epi64(kAllHalves, carried, 1));
+  const __m256i halves = _mm256_xor_si256(_mm512_maskz_extracti64x4_epi64(kWholeHalf, carried, 0),
+                                          _mm512_maskz_extracti64x4_epi64(kWholeHalf, carried, 1));
   const __m128i lane =
       _mm_xor_si128(_mm256_castsi256_si128(halves), _mm256_extracti128_si256(halves, 1));
   clean_upper_halves();
