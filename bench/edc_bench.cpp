@@ -49,6 +49,8 @@ void BM_EdcReference(benchmark::State& state) {
 
 BENCHMARK(BM_Edc<EdcPath::kTable>)->Name("Edc/table");
 BENCHMARK(BM_Edc<EdcPath::kClmul>)->Name("Edc/clmul");
+BENCHMARK(BM_Edc<EdcPath::kVpclmul256>)->Name("Edc/vpclmul256");
+BENCHMARK(BM_Edc<EdcPath::kVpclmul512>)->Name("Edc/vpclmul512");
 BENCHMARK(BM_EdcReference)->Name("Edc/reference");
 
 }  // namespace

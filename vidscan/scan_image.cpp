@@ -1,5 +1,8 @@
 #include "vidscan/scan_image.h"
 
+#include <immintrin.h>
+
+#include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -44,33 +47,113 @@ inline uint64_t load_word(const uint8_t* p) {
   return w;  // the image is read on a little-endian machine: byte 0 is the low byte
 }
 
-// The first of the `limit` positions of `data` (which holds 7 bytes more) where the SMN signature
-// stands, or `limit`. Sixteen positions at a time are screened for "SMN" by vector compares (SSE2
-// on x86-64, whatever the target has elsewhere); the few that pass are compared whole.
-std::size_t find_signature(const uint8_t* data, std::size_t limit) {
-  using Bytes = uint8_t __attribute__((vector_size(16)));
-  constexpr std::size_t kStep = sizeof(Bytes);
-  const auto at = [&](std::size_t i) {
-    Bytes v;
-    std::memcpy(&v, data + i, kStep);
-    return v;
-  };
-  std::size_t i = 0;
-  for (; i + kStep <= limit; i += kStep) {
-    const auto screened =
-        (at(i) == kSmnTag[0]) & (at(i + 1) == kSmnTag[1]) & (at(i + 2) == kSmnTag[2]);
-    uint64_t halves[2];
-    std::memcpy(halves, &screened, sizeof halves);
-    if ((halves[0] | halves[1]) == 0) continue;
-    for (std::size_t k = 0; k < kStep; ++k) {
-      if (load_word(data + i + k) == kSmnSignature) return i + k;
-    }
+// --- The search's screen ------------------------------------------------------------------------
+// A vector of positions at a time is screened for "SMN" by byte compares (16 with SSE2, 32 with
+// AVX2, 64 with AVX-512BW), one bit per position; the positions that pass are compared whole, in
+// order. The widest screen the processor offers is chosen once at start (a function pointer:
+// GCC's target clones need ifunc resolvers, which Windows executables lack).
+using SignatureFinder = std::size_t (*)(const uint8_t*, std::size_t);
+
+// The first of the positions `at` + bit of `passed` that holds the signature, or `none`.
+inline std::size_t first_whole(const uint8_t* data, std::size_t at, uint64_t passed,
+                               std::size_t none) {
+  for (; passed != 0; passed &= passed - 1) {
+    const std::size_t i = at + static_cast<std::size_t>(std::countr_zero(passed));
+    if (load_word(data + i) == kSmnSignature) return i;
   }
+  return none;
+}
+
+// The positions from `i` on that no whole vector covers, one by one.
+std::size_t find_in_tail(const uint8_t* data, std::size_t i, std::size_t limit) {
   for (; i < limit; ++i) {
     if (load_word(data + i) == kSmnSignature) return i;
   }
   return limit;
 }
+
+std::size_t find_signature_sse2(const uint8_t* data, std::size_t limit) {
+  constexpr std::size_t kStep = sizeof(__m128i);
+  const auto tag = [&](std::size_t i, std::size_t k) {
+    return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + k)),
+                          _mm_set1_epi8(static_cast<char>(kSmnTag[k])));
+  };
+  std::size_t i = 0;
+  for (; i + kStep <= limit; i += kStep) {
+    const auto passed = static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_and_si128(tag(i, 0), tag(i, 1)), tag(i, 2))));
+    const std::size_t found = passed == 0 ? limit : first_whole(data, i, passed, limit);
+    if (found < limit) return found;
+  }
+  return find_in_tail(data, i, limit);
+}
+
+[[gnu::target("avx2")]] inline __m256i tag_avx2(const uint8_t* p, std::size_t k) {
+  return _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k)),
+                           _mm256_set1_epi8(static_cast<char>(kSmnTag[k])));
+}
+
+[[gnu::target("avx2")]] std::size_t find_signature_avx2(const uint8_t* data, std::size_t limit) {
+  constexpr std::size_t kStep = sizeof(__m256i);
+  std::size_t i = 0;
+  for (; i + kStep <= limit; i += kStep) {
+    const __m256i all = _mm256_and_si256(
+        _mm256_and_si256(tag_avx2(data + i, 0), tag_avx2(data + i, 1)), tag_avx2(data + i, 2));
+    const auto passed = static_cast<uint32_t>(_mm256_movemask_epi8(all));
+    const std::size_t found = passed == 0 ? limit : first_whole(data, i, passed, limit);
+    if (found < limit) return found;
+  }
+  return find_in_tail(data, i, limit);
+}
+
+[[gnu::target("avx512bw")]] inline uint64_t bytes_equal(__m512i v, uint8_t byte) {
+  return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(byte)));
+}
+
+// One load for 64 positions: "S" at a position, "M" one on (its bit shifted down by one), "N" two
+// on. The last two positions, whose "M" or "N" lie in the next vector, pass on "S" alone.
+[[gnu::target("avx512bw")]] std::size_t find_signature_avx512(const uint8_t* data,
+                                                              std::size_t limit) {
+  constexpr std::size_t kStep = sizeof(__m512i);
+  constexpr uint64_t kLastPosition = uint64_t{1} << 63;
+  constexpr uint64_t kLastTwo = uint64_t{3} << 62;
+  std::size_t i = 0;
+  for (; i + kStep <= limit; i += kStep) {
+    const __m512i v = _mm512_loadu_si512(data + i);
+    const uint64_t passed = bytes_equal(v, kSmnTag[0]) &
+                            (bytes_equal(v, kSmnTag[1]) >> 1 | kLastPosition) &
+                            (bytes_equal(v, kSmnTag[2]) >> 2 | kLastTwo);
+    const std::size_t found = passed == 0 ? limit : first_whole(data, i, passed, limit);
+    if (found < limit) return found;
+  }
+  return find_in_tail(data, i, limit);
+}
+
+constexpr SignatureFinder kFinderOf[] = {find_signature_sse2, find_signature_avx2,
+                                         find_signature_avx512};
+
+bool processor_offers(SignatureScreen screen) {
+  __builtin_cpu_init();
+  switch (screen) {
+    case SignatureScreen::kAvx512:
+      return __builtin_cpu_supports("avx512bw");
+    case SignatureScreen::kAvx2:
+      return __builtin_cpu_supports("avx2");
+    case SignatureScreen::kSse2:
+      break;
+  }
+  return true;
+}
+
+SignatureScreen widest_offered() {
+  for (const SignatureScreen screen : {SignatureScreen::kAvx512, SignatureScreen::kAvx2}) {
+    if (processor_offers(screen)) return screen;
+  }
+  return SignatureScreen::kSse2;
+}
+
+SignatureScreen screen_in_use = widest_offered();
+SignatureFinder finder = kFinderOf[static_cast<int>(screen_in_use)];
 
 enum class Step { kSearch, kFirstFrameCheck, kFrameWalk, kEnd };
 
@@ -262,6 +345,21 @@ void say_too_large(const char* path) {
 }
 
 }  // namespace
+
+std::size_t find_signature(const uint8_t* data, std::size_t limit) {
+  return finder(data, limit);
+}
+
+SignatureScreen signature_screen() {
+  return screen_in_use;
+}
+
+bool use_signature_screen(SignatureScreen screen) {
+  if (!processor_offers(screen)) return false;
+  screen_in_use = screen;
+  finder = kFinderOf[static_cast<int>(screen)];
+  return true;
+}
 
 ScanOutcome scan_image(ScanState& state, MovieTables& tables, int disc, const char* path,
                        ImageStream& image) {

@@ -1,6 +1,7 @@
 // Finding the movies of a disc image by their sector headers, in one forward pass.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "common/image_stream.h"
@@ -40,5 +41,16 @@ ScanOutcome scan_image(ScanState& state, MovieTables& tables, int disc, const ch
 // The same over an image opened already, which it closes.
 ScanOutcome scan_opened_image(ScanState& state, MovieTables& tables, int disc, const char* path,
                               DiscImage& file, ImageStream& image);
+
+// The first of the `limit` positions of `data` (which holds 7 bytes more) where the header of a
+// movie's first frame (its SMN sector) stands, or `limit`: the search's step over a block.
+std::size_t find_signature(const uint8_t* data, std::size_t limit);
+
+// How find_signature screens the positions: 16, 32 or 64 at a time with SSE2, AVX2 or
+// AVX-512BW. A run takes the widest the processor offers; every one finds the same position.
+enum class SignatureScreen { kSse2, kAvx2, kAvx512 };
+SignatureScreen signature_screen();
+// Tests: screens with `screen` from now on. False, changing nothing, when the processor lacks it.
+bool use_signature_screen(SignatureScreen screen);
 
 }  // namespace kv9

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "support/differential.h"
 #include "support/temp_dir.h"
@@ -13,13 +15,59 @@ namespace {
 
 using test::put_frame_headers;
 
+// The SMN header of a movie's first frame, written out by hand: "SMN", sector 1 of 10, zeros.
+constexpr uint8_t kSmnHeader[8] = {'S', 'M', 'N', 0x01, 0x00, 0x09, 0x00, 0x00};
+
+// Each test runs on every screen the processor offers, and restores the one a run takes.
+class ScanImage : public ::testing::TestWithParam<SignatureScreen> {
+ protected:
+  void SetUp() override {
+    if (!use_signature_screen(GetParam())) GTEST_SKIP() << "the processor lacks this screen";
+  }
+  void TearDown() override { use_signature_screen(chosen_); }
+  const SignatureScreen chosen_ = signature_screen();
+};
+
+std::string screen_name(const ::testing::TestParamInfo<SignatureScreen>& screen) {
+  constexpr const char* kNames[] = {"sse2", "avx2", "avx512"};
+  return kNames[static_cast<int>(screen.param)];
+}
+INSTANTIATE_TEST_SUITE_P(Screens, ScanImage,
+                         ::testing::Values(SignatureScreen::kSse2, SignatureScreen::kAvx2,
+                                           SignatureScreen::kAvx512),
+                         screen_name);
+
+// The search's step against a plain memcmp from position 0 on: bytes drawn mostly from the
+// header's own (near misses: "SMN" followed by other bytes, several in one vector), headers
+// planted at random and at the ends of vectors, and every limit 0..300 (whole vectors of 16, 32
+// and 64 positions, and the positions after them).
+TEST_P(ScanImage, FindsTheFirstHeader) {
+  std::mt19937 rng(77);
+  std::vector<uint8_t> data(300 + 7);
+  for (int round = 0; round < 200; ++round) {
+    const uint8_t alphabet[] = {'S', 'M', 'N', 0x01, 0x00, 0x09, 'S', 'M'};
+    for (auto& b : data) b = alphabet[rng() % 8];
+    for (int h = int(rng() % 3); h > 0; --h) {
+      // Anywhere, or in the last three positions of a 64-byte vector (four of 16, two of 32).
+      const std::size_t at =
+          rng() % 2 == 0 ? rng() % (data.size() - 7) : 64 * (1 + rng() % 4) - 1 - rng() % 3;
+      std::memcpy(data.data() + at, kSmnHeader, sizeof kSmnHeader);
+    }
+    for (std::size_t limit = 0; limit <= data.size() - 7; ++limit) {
+      std::size_t want = 0;
+      while (want < limit && std::memcmp(data.data() + want, kSmnHeader, 8) != 0) ++want;
+      ASSERT_EQ(find_signature(data.data(), limit), want) << "round " << round << ", " << limit;
+    }
+  }
+}
+
 // Images of every kind scanned as disc 1 to 4 by the block-wise scan and by the byte-by-byte
 // reference: random bytes with headers sprinkled at any offset, across the scanner's 1 MiB
 // reading blocks and its 512 KiB marks, movies split, cut and beyond the disc's ids; movies of
 // 15 to 513 frames (stars and line breaks); more movies than disc 4's seven ids; a sparse image
 // past 32 MiB (the position lines, and no mark where a frame check passes over one); images
 // ending anywhere, inside a first frame's headers included.
-TEST(ScanImage, ScansEveryImageAsTheReference) {
+TEST_P(ScanImage, ScansEveryImageAsTheReference) {
   test::TempDir dir;
   const std::string path = (dir / "kv9disc1.img").string();
   const auto expect_as_reference = [&](const std::string& img, int disc) {
