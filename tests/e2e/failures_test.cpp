@@ -358,8 +358,8 @@ TEST_F(VidscanAddressFile, MergesEachDiscIntoTheFile) {
   EXPECT_EQ(test::written_address_file(shared), merged);
 }
 
-// A full disk (every write fails: SIGXFSZ does not end the scan), a folder the user cannot write,
-// and on Windows a reader holding the file open throughout: the old file stays whole.
+// A file-size limit the file exceeds (SIGXFSZ does not end the scan), a folder the user cannot
+// write, and on Windows a reader holding the file open throughout: the old file stays whole.
 TEST_F(VidscanAddressFile, FailedWritesKeepTheOldFile) {
   if (test::windows_tools()) {
     // cmd holds the file it feeds the scan as input open, as many Windows programs hold theirs.
@@ -375,15 +375,19 @@ TEST_F(VidscanAddressFile, FailedWritesKeepTheOldFile) {
     GTEST_SKIP() << "full disks (ulimit), killed runs (signals) and other users (setpriv): "
                     "not under Wine";
   }
-  const auto full = shell(dir.path(), "ulimit -f 0; exec vidscan kv9disc1.img");
+  // The file to write keeps disc 2's 34 entries: more than the one block of 512 bytes allowed.
+  const auto disc2 = test::back_to_back(2, std::vector<uint32_t>(34, 1));
+  const std::string old = test::address_file_for({disc2});
+  test::write_file(dir / "kv9cdadr.ini", old);
+  const auto full = shell(dir.path(), "ulimit -f 1; exec vidscan kv9disc1.img");
   EXPECT_EQ(full.status, 1);
   EXPECT_NE(full.output.find("write kv9cdadr.ini file\ncannot write file kv9cdadr.ini\n"),
             std::string::npos);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);  // and the lock file
-  EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), "old file\n");
+  EXPECT_EQ(read_file(dir / "kv9cdadr.ini"), old);
   EXPECT_EQ(run_tool(dir.path(), "vidscan", {"kv9disc1.img"}).status, 0);
   EXPECT_EQ(test::written_address_file(dir / "kv9cdadr.ini"),
-            test::address_file_for({test::back_to_back(1, {2})}));
+            test::address_file_for({test::back_to_back(1, {2}), disc2}));
   // A folder the user may not write.
   const auto r = run_unprivileged(dir.path(), "vidscan kv9disc1.img");
   if (!r) GTEST_SKIP() << "no unprivileged user to run as (none under Wine)";
