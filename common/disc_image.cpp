@@ -107,7 +107,7 @@ const char* sheet_fault(CueRead r) {
   return "it holds no track";
 }
 
-// Follows the sheet `path` (its text in `sheet`) to its first track. False, with the line that
+// Follows the sheet `path`, read as `track`, to its first track. False, with the line that
 // says why in `refusal`, when that track is not one the tools read or its file cannot be opened.
 bool open_sheet_track(DiscImage& d, const char* path, const CueTrack& track, CueRead read,
                       char (&refusal)[kRefusalBytes]) {
